@@ -1,0 +1,52 @@
+#pragma once
+// The one data model every persisted structure is written against. JSON and
+// MessagePack codecs encode it; YAML documents are read into it.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace tarnel::persist {
+
+struct Value;
+struct Bytes {
+    std::vector<std::uint8_t> data;
+    bool operator==(const Bytes&) const = default;
+};
+using Array = std::vector<Value>;
+// Maps keep their entries in written order; keys may be of any kind.
+using Map = std::vector<std::pair<Value, Value>>;
+
+struct Null {
+    bool operator==(const Null&) const = default;
+};
+
+struct Value {
+    using Storage = std::variant<Null, bool, std::int64_t, std::uint64_t, double, std::string, Bytes, Array, Map>;
+    Storage data;
+
+    Value() = default;
+    Value(Null) {}                                   // NOLINT
+    Value(bool b) : data(b) {}                       // NOLINT
+    Value(std::int64_t i) : data(i) {}               // NOLINT
+    Value(std::uint64_t u) : data(u) {}              // NOLINT
+    Value(int i) : data(static_cast<std::int64_t>(i)) {}  // NOLINT
+    Value(double d) : data(d) {}                     // NOLINT
+    Value(std::string s) : data(std::move(s)) {}     // NOLINT
+    Value(const char* s) : data(std::string(s)) {}   // NOLINT
+    Value(Bytes b) : data(std::move(b)) {}           // NOLINT
+    Value(Array a) : data(std::move(a)) {}           // NOLINT
+    Value(Map m) : data(std::move(m)) {}             // NOLINT
+
+    template <class T>
+    [[nodiscard]] bool is() const { return std::holds_alternative<T>(data); }
+    template <class T>
+    [[nodiscard]] const T* get_if() const { return std::get_if<T>(&data); }
+    template <class T>
+    [[nodiscard]] T* get_if() { return std::get_if<T>(&data); }
+
+    bool operator==(const Value&) const = default;
+};
+
+}  // namespace tarnel::persist
