@@ -25,6 +25,10 @@ struct Null {
 struct Value {
     using Storage = std::variant<Null, bool, std::int64_t, std::uint64_t, double, std::string, Bytes, Array, Map>;
     Storage data;
+    // Line and column (1-based) of the node's last character when read from
+    // JSON; 0 when unknown. Not part of equality.
+    std::uint32_t line = 0;
+    std::uint32_t column = 0;
 
     Value() = default;
     Value(Null) {}                                   // NOLINT
@@ -46,7 +50,7 @@ struct Value {
     template <class T>
     [[nodiscard]] T* get_if() { return std::get_if<T>(&data); }
 
-    bool operator==(const Value&) const = default;
+    bool operator==(const Value& o) const { return data == o.data; }
 };
 
 }  // namespace tarnel::persist
