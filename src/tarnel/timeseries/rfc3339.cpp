@@ -1,6 +1,8 @@
 // Text form of instants (declared in instant.hpp).
 #include <fmt/format.h>
 
+#include <cstdint>
+
 #include "tarnel/timeseries/instant.hpp"
 
 namespace tarnel::timeseries {
@@ -98,15 +100,16 @@ util::Result<Instant> to_instant(std::string_view text, const Fields& f) {
     // Years 0000-9999 keep every intermediate well inside 64 bits of seconds.
     std::int64_t secs = static_cast<std::int64_t>(sys_days(date).time_since_epoch().count()) * 86400 +
                         f.hour * 3600 + f.minute * 60 + f.second - f.offset_seconds;
-    std::int64_t nanos = 0;
-    if (__builtin_mul_overflow(secs, std::int64_t{1'000'000'000}, &nanos) ||
-        __builtin_add_overflow(nanos, f.nanos, &nanos)) {
+    // The earliest instant has a negative whole second below the range, so
+    // the total is formed in 128 bits before the range check.
+    const __int128 nanos = static_cast<__int128>(secs) * 1'000'000'000 + f.nanos;
+    if (nanos < INT64_MIN || nanos > INT64_MAX) {
         return util::fail(fmt::format(
             "RFC 3339 date-time {} is outside the representable range 1677-09-21T00:12:43.145224192Z to "
             "2262-04-11T23:47:16.854775807Z",
             quoted(text)));
     }
-    return Instant(Duration(nanos));
+    return Instant(Duration(static_cast<std::int64_t>(nanos)));
 }
 
 }  // namespace
