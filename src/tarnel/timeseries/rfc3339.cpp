@@ -115,9 +115,16 @@ util::Result<Instant> to_instant(std::string_view text, const Fields& f) {
 }  // namespace
 
 std::string format_rfc3339(Instant t) {
-    auto day = std::chrono::floor<days>(t);
-    std::chrono::year_month_day date{day};
-    auto in_day = (t - day).count();  // 0 .. 86 399 999 999 999 ns
+    // Split by hand: the day of the earliest instant starts before the range.
+    constexpr std::int64_t nanos_per_day = 86'400'000'000'000;
+    const std::int64_t count = t.time_since_epoch().count();
+    std::int64_t day_number = count / nanos_per_day;
+    std::int64_t in_day = count % nanos_per_day;
+    if (in_day < 0) {
+        in_day += nanos_per_day;
+        day_number -= 1;
+    }
+    std::chrono::year_month_day date{sys_days(days(day_number))};
     auto secs = in_day / 1'000'000'000;
     auto nanos = in_day % 1'000'000'000;
     std::string out = fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", static_cast<int>(date.year()),
