@@ -77,8 +77,7 @@ util::Result<Frame> financial_frame(const SingleTimeseries& s) {
     const Duration sampling = *s.sampling();
     auto window = span_of(sampling, s.len() == 0 ? 0 : s.len() - 1);
     if (!window) return util::fail(std::move(window.error()));
-    if (auto ok = s.check_integrity(); !ok) return util::fail(std::move(ok.error()));
-    auto returns = s.to_return();
+    auto returns = s.to_return();  // checks the integrity first
     if (!returns) return util::fail(std::move(returns.error()));
     const double seconds = static_cast<double>(ts::whole_seconds(sampling));
     return Frame{std::move(*returns), sampling, *window, std::sqrt(seconds / ts::seconds_per_year)};

@@ -99,12 +99,13 @@ util::Result<ReturnTimeseries> SingleTimeseries::to_return() const {
         if (!empty) return util::fail(std::move(empty.error()));
         return ReturnTimeseries(std::move(*empty));
     }
-    std::vector<double> returns(n - 1);
-    for (std::size_t i = 0; i + 1 < n; ++i) returns[i] = values_[i + 1] / values_[i] - 1.0;
-    auto out = from_components(std::vector<Instant>(timestamps_.begin() + 1, timestamps_.end()), std::move(returns),
-                               sampling_);
-    if (!out) return util::fail(std::move(out.error()));
-    return ReturnTimeseries(std::move(*out));
+    // The last n - 1 points of a consistent series are consistent too.
+    SingleTimeseries out;
+    out.sampling_ = sampling_;
+    out.timestamps_.assign(timestamps_.begin() + 1, timestamps_.end());
+    out.values_.resize(n - 1);
+    for (std::size_t i = 0; i + 1 < n; ++i) out.values_[i] = values_[i + 1] / values_[i] - 1.0;
+    return ReturnTimeseries(std::move(out));
 }
 
 }  // namespace tarnel::timeseries
