@@ -4,7 +4,6 @@
 #include <concepts>
 #include <cstddef>
 #include <span>
-#include <type_traits>
 
 #include "tarnel/timeseries/interfaces.hpp"
 #include "tarnel/timeseries/single_timeseries.hpp"
