@@ -66,7 +66,9 @@ TEST(VectorFunction, GoesThroughDecimals) {
     double out[3] = {};
     v.eval_doubles(in, out);
     EXPECT_EQ(out[0], 0.1);
-    EXPECT_EQ(out[1], DecimalValue::from_double(2.0 / 3.0)->to_double());
+    const auto two_thirds = DecimalValue::from_double(2.0 / 3.0);
+    ASSERT_TRUE(two_thirds.has_value());
+    EXPECT_EQ(out[1], two_thirds->to_double());
     EXPECT_TRUE(std::isnan(out[2]));  // beyond 96 bits: absent
 }
 
