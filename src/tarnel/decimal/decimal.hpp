@@ -22,7 +22,12 @@ public:
     constexpr DecimalValue() = default;
 
     // Checked construction; nullopt when coefficient > 2^96-1 or scale > 28.
-    static std::optional<DecimalValue> from_parts(u128 coefficient, std::uint32_t scale, bool negative);
+    static constexpr std::optional<DecimalValue> from_parts(u128 coefficient, std::uint32_t scale, bool negative) {
+        if (coefficient > max_coefficient || scale > max_scale) {
+            return std::nullopt;
+        }
+        return DecimalValue(coefficient, scale, negative);
+    }
     static DecimalValue from_i64(std::int64_t v);
     // Integer plus decimal count (input form): absent when d > 28 or |v| >= 2^96.
     static std::optional<DecimalValue> from_int_scaled(i128 v, std::uint32_t d);
