@@ -37,8 +37,10 @@ util::Error duplicate_field(const Value& at, std::string_view field);
 util::Error unknown_variant(const Value& at, std::string_view variant, std::span<const std::string_view> expected);
 
 // A record: a map keyed by field name (unknown keys skipped, duplicates an
-// error) or an array of the field values in order (too few: invalid length
-// naming `expected`, e.g. "struct Window with 2 elements").
+// error; in MessagePack a key may also be the field's index) or an array of
+// the field values in order (another count: invalid length naming `expected`,
+// e.g. "struct Window with 2 elements"). `v` and the field names must outlive
+// the reader.
 class RecordReader {
 public:
     static util::Result<RecordReader> open(const Value& v, std::string_view expected,
@@ -62,10 +64,18 @@ struct EnumValue {
     const Value* payload;
     const Value* node;
 };
+// `enum_name` is the type name: a value of the wrong kind reads "invalid
+// type: ..., expected enum NumExpr".
 util::Result<EnumValue> read_enum(const Value& v, std::string_view enum_name, std::span<const std::string_view> variants);
+// The payload of a variant that needs one; a bare name fails with "invalid
+// type: unit variant, expected newtype variant" (or `kind`, e.g. "tuple variant").
+util::Result<const Value*> require_payload(const EnumValue& e, std::string_view kind = "newtype variant");
+// A variant without payload: a bare name, or a map to null.
+util::Status require_unit(const EnumValue& e);
 
-// A tuple payload of exactly `n` elements (fewer: invalid length naming
-// `expected`, e.g. "tuple variant NumExpr::Add with 2 elements").
+// A tuple payload of exactly `n` elements (another count: invalid length
+// naming `expected`, e.g. "tuple variant NumExpr::Add with 2 elements"; not a
+// sequence: invalid type naming the expectation without " with n elements").
 util::Result<std::span<const Value>> read_tuple(const Value& v, std::size_t n, std::string_view expected);
 
 util::Result<std::string> read_string(const Value& v, std::string_view expected = "a string");

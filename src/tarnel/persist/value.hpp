@@ -31,6 +31,13 @@ struct Value {
     std::uint32_t column = 0;
 
     Value() = default;
+    // Copies, moves and comparisons recurse; destruction does not, so that a
+    // value at the decoders' depth bound can always be released.
+    Value(const Value&) = default;
+    Value(Value&&) noexcept = default;
+    Value& operator=(const Value&) = default;
+    Value& operator=(Value&&) noexcept = default;
+    ~Value();
     Value(Null) {}                                   // NOLINT
     Value(bool b) : data(b) {}                       // NOLINT
     Value(std::int64_t i) : data(i) {}               // NOLINT
@@ -50,7 +57,9 @@ struct Value {
     template <class T>
     [[nodiscard]] T* get_if() { return std::get_if<T>(&data); }
 
-    bool operator==(const Value& o) const { return data == o.data; }
+    // Integers compare by value whichever width holds them (codecs store
+    // non-negative integers as unsigned).
+    bool operator==(const Value& o) const;
 };
 
 }  // namespace tarnel::persist
