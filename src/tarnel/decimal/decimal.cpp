@@ -58,8 +58,8 @@ DecimalValue DecimalValue::normalized() const {
 DecimalValue DecimalValue::abs() const { return DecimalValue(coefficient_, scale_, false); }
 
 DecimalValue DecimalValue::negated() const {
-    // Negating a zero must not invent a sign bit.
-    return DecimalValue(coefficient_, scale_, coefficient_ != 0 && !negative_);
+    // A zero is returned as it is: negation never invents a sign bit.
+    return coefficient_ == 0 ? *this : DecimalValue(coefficient_, scale_, !negative_);
 }
 
 bool operator==(const DecimalValue& a, const DecimalValue& b) { return (a <=> b) == 0; }

@@ -46,6 +46,7 @@ public:
     // Same value with trailing fractional zeros removed (zero: 0, scale 0, no sign).
     [[nodiscard]] DecimalValue normalized() const;
     [[nodiscard]] DecimalValue abs() const;
+    // Sign flipped; a zero is returned unchanged.
     [[nodiscard]] DecimalValue negated() const;
 
     // Plain notation first, then scientific notation.

@@ -9,7 +9,7 @@ namespace {
 using Opt = std::optional<DecimalValue>;
 
 constexpr u128 e_coefficient = static_cast<u128>(2718281828459045235ULL) * 10'000'000'000ULL + 3602874714ULL;
-constexpr u128 inv_e_coefficient = static_cast<u128>(3678794411714423215ULL) * 10'000'000'000ULL + 9555237702ULL;
+constexpr u128 inv_e_coefficient = static_cast<u128>(3678794411714423215ULL) * 1'000'000'000ULL + 955237702ULL;
 
 const DecimalValue e_value = *DecimalValue::from_parts(e_coefficient, 28, false);
 const DecimalValue inv_e_value = *DecimalValue::from_parts(inv_e_coefficient, 28, false);
