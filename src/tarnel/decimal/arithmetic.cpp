@@ -26,7 +26,7 @@ std::optional<DecimalValue> add_signed(const DecimalValue& a, const DecimalValue
     const std::uint32_t da = scale - a.scale();
     const std::uint32_t db = scale - b.scale();
     const bool same_sign = a.negative() == b_negative;
-    if (da <= 9 && db <= 9) {
+    if (a.coefficient() <= detail::scalable_below_2_126[da] && b.coefficient() <= detail::scalable_below_2_126[db]) {
         // Aligned operands stay below 2^126, so the sum fits natively.
         const u128 x = a.coefficient() * detail::pow10_u128[da];
         const u128 y = b.coefficient() * detail::pow10_u128[db];

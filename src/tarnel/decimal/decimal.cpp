@@ -21,8 +21,7 @@ std::strong_ordering compare_magnitude(const DecimalValue& a, const DecimalValue
     const u128 low = a_lower ? ca : cb;  // the one to scale up
     const u128 high = a_lower ? cb : ca;
     std::strong_ordering low_vs_high = std::strong_ordering::equal;
-    if (shift <= 9) {
-        // Below 2^96 * 10^9 < 2^128.
+    if (low <= detail::scalable_below_2_126[shift]) {
         low_vs_high = low * detail::pow10_u128[shift] <=> high;
     } else {
         detail::WideUint w(low);

@@ -58,6 +58,15 @@ constexpr auto pow5 = [] {
     return t;
 }();
 
+// Largest c with c * 5^j still within 96 bits.
+constexpr auto pow5_limit = [] {
+    std::array<u128, pow5.size()> t{};
+    for (std::size_t j = 0; j < t.size(); ++j) {
+        t[j] = max_coefficient / pow5[j];
+    }
+    return t;
+}();
+
 std::int32_t trailing_zeros(u128 c) {
     const auto low = static_cast<std::uint64_t>(c);
     return low != 0 ? std::countr_zero(low) : 64 + std::countr_zero(static_cast<std::uint64_t>(c >> 64));
@@ -81,7 +90,7 @@ void absorb_fives(u128& c, std::int32_t& k, std::int32_t p) {
         } else if (c <= max_coefficient / 5) {
             // An odd c stays odd: take the largest power of five that fits.
             std::int32_t j = 1;
-            while (j < p && j + 1 < static_cast<std::int32_t>(pow5.size()) && c <= max_coefficient / pow5[j + 1]) {
+            while (j < p && j + 1 < static_cast<std::int32_t>(pow5.size()) && c <= pow5_limit[j + 1]) {
                 ++j;
             }
             c *= pow5[j];
@@ -119,7 +128,7 @@ u128 round_half_up(u128 c, std::uint32_t j) {
     }
     const u128 p = detail::pow10_u128[j];
     const u128 q = c / p;
-    return c % p >= p / 2 ? q + 1 : q;
+    return c - q * p >= p / 2 ? q + 1 : q;
 }
 
 }  // namespace
@@ -188,6 +197,15 @@ std::optional<DecimalValue> DecimalValue::from_double(double v) {
     u128 rounded = round_half_up(c, drop);
     if (rounded == 0) {
         return DecimalValue(0, 0, false);
+    }
+    if (rounded >= two_pow_52) {
+        // Fewer than floor((bits - 53) * log10 2) digits cannot get below 2^52.
+        const auto skip = static_cast<std::uint32_t>(std::max(0, (bit_width(c) - 53) * 30103 / 100000));
+        const std::uint32_t start = std::min(std::max(drop, skip), static_cast<std::uint32_t>(-k));
+        if (start > drop) {
+            drop = start;
+            rounded = round_half_up(c, drop);
+        }
     }
     while (static_cast<std::int32_t>(drop) < -k && rounded >= two_pow_52) {
         ++drop;

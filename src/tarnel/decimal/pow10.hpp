@@ -20,6 +20,16 @@ inline constexpr std::array<u128, 39> pow10_u128 = [] {
 inline constexpr std::array<std::uint32_t, 10> pow10_u32 = {
     1U, 10U, 100U, 1'000U, 10'000U, 100'000U, 1'000'000U, 10'000'000U, 100'000'000U, 1'000'000'000U};
 
+// Largest value that can be multiplied by 10^n and still stays below 2^126,
+// so that two such products add without overflow.
+inline constexpr std::array<u128, 39> scalable_below_2_126 = [] {
+    std::array<u128, 39> t{};
+    for (std::size_t n = 0; n < t.size(); ++n) {
+        t[n] = ((static_cast<u128>(1) << 126) - 1) / pow10_u128[n];
+    }
+    return t;
+}();
+
 // Strips up to `limit` trailing zero digits; returns how many went.
 inline std::uint32_t strip_zeros(u128& c, std::uint32_t limit) {
     std::uint32_t n = 0;
