@@ -118,19 +118,6 @@ void shed_fives(u128& c, std::int32_t& k, std::int32_t p) {
     }
 }
 
-// round(c / 10^j) half up, once from the exact value.
-u128 round_half_up(u128 c, std::uint32_t j) {
-    if (j == 0) {
-        return c;
-    }
-    if (j >= detail::pow10_u128.size()) {
-        return 0;
-    }
-    const u128 p = detail::pow10_u128[j];
-    const u128 q = c / p;
-    return c - q * p >= p / 2 ? q + 1 : q;
-}
-
 }  // namespace
 
 double DecimalValue::to_double() const {
@@ -191,29 +178,33 @@ std::optional<DecimalValue> DecimalValue::from_double(double v) {
         }
         c *= 10;
     }
-    // Digits beyond 28 places go, and then digits beyond the precision the
-    // double carries; both are rounded half up once, from the exact value.
-    std::uint32_t drop = k < -static_cast<std::int32_t>(max_scale) ? static_cast<std::uint32_t>(-k) - max_scale : 0;
-    u128 rounded = round_half_up(c, drop);
-    if (rounded == 0) {
-        return DecimalValue(0, 0, false);
-    }
-    if (rounded >= two_pow_52) {
-        // Fewer than floor((bits - 53) * log10 2) digits cannot get below 2^52.
-        const auto skip = static_cast<std::uint32_t>(std::max(0, (bit_width(c) - 53) * 30103 / 100000));
-        const std::uint32_t start = std::min(std::max(drop, skip), static_cast<std::uint32_t>(-k));
-        if (start > drop) {
-            drop = start;
-            rounded = round_half_up(c, drop);
+    // Digits beyond 28 places go first, then digits beyond the precision
+    // the double carries; each removed digit rounds half up on its own.
+    auto drop_digit = [&c, &k] {
+        const auto digit = static_cast<unsigned>(c % 10);
+        c /= 10;
+        ++k;
+        return digit;
+    };
+    while (k < -static_cast<std::int32_t>(max_scale)) {
+        const auto digit = drop_digit();
+        if (c == 0) {
+            return DecimalValue(0, 0, false);
+        }
+        if (digit >= 5) {
+            ++c;
         }
     }
-    while (static_cast<std::int32_t>(drop) < -k && rounded >= two_pow_52) {
-        ++drop;
-        rounded = round_half_up(c, drop);
+    while (k < 0 && c >= two_pow_52) {
+        if (drop_digit() >= 5) {
+            ++c;
+        }
     }
-    std::uint32_t scale = static_cast<std::uint32_t>(-k) - drop;
-    scale -= detail::strip_zeros(rounded, scale);
-    return DecimalValue(rounded, scale, negative && rounded != 0);
+    while (k < 0 && c % 10 == 0) {
+        c /= 10;
+        ++k;
+    }
+    return DecimalValue(c, static_cast<std::uint32_t>(-k), negative);
 }
 
 }  // namespace tarnel::decimal

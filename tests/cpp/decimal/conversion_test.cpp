@@ -74,11 +74,30 @@ INSTANTIATE_TEST_SUITE_P(
                       FromDoubleCase{std::numeric_limits<double>::quiet_NaN(), "NaN"},
                       FromDoubleCase{std::numeric_limits<double>::infinity(), "NaN"},
                       FromDoubleCase{-std::numeric_limits<double>::infinity(), "NaN"},
-                      // Digits beyond the double's precision are rounded half up once:
-                      // 689.97308924960646 keeps ...606, not ...607.
-                      FromDoubleCase{689.97308924960646, "689.973089249606"},
-                      FromDoubleCase{0.0023791752752475985, "0.002379175275247598"},
-                      FromDoubleCase{-24167.104122147804, "-24167.1041221478"}));
+                      // Digits beyond the double's precision go one at a time, each
+                      // rounded half up on its own, so a carry can ripple: ...6064|6 -> ...607.
+                      FromDoubleCase{689.97308924960646, "689.973089249607"},
+                      FromDoubleCase{0.0023791752752475985, "0.002379175275247599"},
+                      FromDoubleCase{-24167.104122147804, "-24167.10412214781"},
+                      // Random doubles checked against an independent rendering of the steps.
+                      FromDoubleCase{323.83276483316234, "323.8327648331623"},
+                      FromDoubleCase{150.8491739245019, "150.8491739245019"},
+                      FromDoubleCase{650.9344730398537, "650.934473039854"},
+                      FromDoubleCase{72.43628666754276, "72.4362866675428"},
+                      FromDoubleCase{535.8820043066892, "535.882004306689"},
+                      FromDoubleCase{365.6889169125855, "365.6889169125855"},
+                      FromDoubleCase{-884002150450.5864, "-884002150450.586"},
+                      FromDoubleCase{-5.706036383286766e-16, "-0.0000000000000005706036383287"},
+                      FromDoubleCase{-1.3270863267522825e-17, "-0.0000000000000000132708632675"},
+                      FromDoubleCase{-518673999745949.94, "-518673999745950"},
+                      FromDoubleCase{-1509616217149720.8, "-1509616217149721"},
+                      FromDoubleCase{-7.523960777007088e-07, "-0.000000752396077700709"},
+                      FromDoubleCase{2.612518314634742e+16, "26125183146347420"},
+                      FromDoubleCase{8954178849140113.0, "8954178849140113"},
+                      FromDoubleCase{1.7108284528077358e-18, "0.0000000000000000017108284528"},
+                      FromDoubleCase{9.525102111858401e-19, "0.0000000000000000009525102112"},
+                      // A value that shrinks to zero before rounding is zero.
+                      FromDoubleCase{7.6e-29, "0"}));
 
 struct ToDoubleCase {
     std::string text;
