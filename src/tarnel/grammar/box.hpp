@@ -1,0 +1,38 @@
+#pragma once
+// Exclusive owner of one child node with value semantics: copying copies the
+// child deeply, equality compares the children. Only a moved-from box is empty.
+#include <memory>
+#include <utility>
+
+namespace tarnel::grammar {
+
+template <class T>
+class Box {
+public:
+    Box(T value) : ptr_(std::make_unique<T>(std::move(value))) {}  // NOLINT(google-explicit-constructor)
+    Box(const Box& other) : ptr_(other.ptr_ ? std::make_unique<T>(*other.ptr_) : nullptr) {}
+    Box(Box&&) noexcept = default;
+    Box& operator=(const Box& other) {
+        if (this != &other) ptr_ = other.ptr_ ? std::make_unique<T>(*other.ptr_) : nullptr;
+        return *this;
+    }
+    Box& operator=(Box&&) noexcept = default;
+    ~Box() = default;
+
+    [[nodiscard]] T& operator*() { return *ptr_; }
+    [[nodiscard]] const T& operator*() const { return *ptr_; }
+    [[nodiscard]] T* operator->() { return ptr_.get(); }
+    [[nodiscard]] const T* operator->() const { return ptr_.get(); }
+    [[nodiscard]] T* get() { return ptr_.get(); }
+    [[nodiscard]] const T* get() const { return ptr_.get(); }
+
+    friend bool operator==(const Box& a, const Box& b) {
+        if (!a.ptr_ || !b.ptr_) return a.ptr_ == b.ptr_;
+        return *a.ptr_ == *b.ptr_;
+    }
+
+private:
+    std::unique_ptr<T> ptr_;
+};
+
+}  // namespace tarnel::grammar
