@@ -1,0 +1,15 @@
+#include "tarnel/fields/field.hpp"
+
+namespace tarnel::fields {
+
+util::Result<DynField> FieldParser::parse(std::string_view name, const grammar::ComposedIdentifierRef& /*identifier*/) const {
+    return util::fail("Unknown field " + std::string(name));
+}
+
+util::Result<std::string> FieldParser::stringify(const Field& field) const {
+    std::string out;
+    if (auto s = write(field, out); !s) return util::fail(s.error());
+    return out;
+}
+
+}  // namespace tarnel::fields
