@@ -66,7 +66,7 @@ public:
 
     BoolExpr() : v_(Literal{false}) {}
     template <class A>
-        requires(!std::is_same_v<std::remove_cvref_t<A>, BoolExpr> && std::is_constructible_v<Variant, A &&>)
+        requires is_alternative_v<std::remove_cvref_t<A>, Variant>
     BoolExpr(A&& alternative) : v_(std::forward<A>(alternative)) {}  // NOLINT(google-explicit-constructor)
 
     static BoolExpr literal(bool v) { return Literal{v}; }

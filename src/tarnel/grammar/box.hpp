@@ -2,7 +2,9 @@
 // Exclusive owner of one child node with value semantics: copying copies the
 // child deeply, equality compares the children. Only a moved-from box is empty.
 #include <memory>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 namespace tarnel::grammar {
 
@@ -34,5 +36,12 @@ public:
 private:
     std::unique_ptr<T> ptr_;
 };
+
+// A is exactly one of the alternatives of the variant V (so node constructors
+// never look through boxes or other conversions).
+template <class A, class V>
+inline constexpr bool is_alternative_v = false;
+template <class A, class... Ts>
+inline constexpr bool is_alternative_v<A, std::variant<Ts...>> = (std::is_same_v<A, Ts> || ...);
 
 }  // namespace tarnel::grammar

@@ -67,7 +67,7 @@ public:
 
     NumExpr() = default;  // Literal(NaN)
     template <class A>
-        requires(!std::is_same_v<std::remove_cvref_t<A>, NumExpr> && std::is_constructible_v<Variant, A &&>)
+        requires is_alternative_v<std::remove_cvref_t<A>, Variant>
     NumExpr(A&& alternative) : v_(std::forward<A>(alternative)) {}  // NOLINT(google-explicit-constructor)
 
     // Shorthands for building trees by hand.

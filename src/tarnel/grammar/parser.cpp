@@ -73,30 +73,49 @@ struct Parsed {
     std::size_t height;
 };
 
+// Numeric nodes travel through the parser boxed: the frames of the recursion
+// stay small, and a binary node adopts its operands' boxes as they are.
+using NumBox = Box<NumExpr>;
+
+template <class Op>
+NumBox make_boxed(NumBox left, NumBox right) {
+    return NumBox(NumExpr(Op{std::move(left), std::move(right)}));
+}
+template <class Op>
+BoolExpr make_boxed_comparison(NumBox left, NumBox right) {
+    return Op{std::move(left), std::move(right)};
+}
+
+// Builds the node in a frame of its own, off the recursive path.
+template <class Node, class Alternative>
+[[gnu::noinline]] Box<Node> boxed(Alternative&& alternative) {
+    return Box<Node>(Node(std::forward<Alternative>(alternative)));
+}
+
 struct InfixOp {
     Token token;
-    NumExpr (*make)(NumExpr, NumExpr);
+    NumBox (*make)(NumBox, NumBox);
     bool right_assoc;
 };
 
 // Levels from the loosest binding; within a level in the order they are tried.
-constexpr InfixOp level0_ops[] = {{tok_plus, &make_binary<NumExpr::Add>, false},
-                                  {tok_minus, &make_binary<NumExpr::Sub>, false}};
-constexpr InfixOp level1_ops[] = {{tok_star, &make_binary<NumExpr::Mul>, false},
-                                  {tok_slash, &make_binary<NumExpr::Div>, false}};
-constexpr InfixOp level2_ops[] = {{tok_star_star, &make_binary<NumExpr::Pow>, true},
-                                  {tok_caret, &make_binary<NumExpr::Pow>, true}};
+constexpr InfixOp level0_ops[] = {{tok_plus, &make_boxed<NumExpr::Add>, false},
+                                  {tok_minus, &make_boxed<NumExpr::Sub>, false}};
+constexpr InfixOp level1_ops[] = {{tok_star, &make_boxed<NumExpr::Mul>, false},
+                                  {tok_slash, &make_boxed<NumExpr::Div>, false}};
+constexpr InfixOp level2_ops[] = {{tok_star_star, &make_boxed<NumExpr::Pow>, true},
+                                  {tok_caret, &make_boxed<NumExpr::Pow>, true}};
 constexpr std::span<const InfixOp> infix_levels[] = {level0_ops, level1_ops, level2_ops};
 
 struct ComparisonOp {
     Token token;
-    BoolExpr (*make)(NumExpr, NumExpr);
+    BoolExpr (*make)(NumBox, NumBox);
 };
-constexpr ComparisonOp comparison_ops[] = {{tok_eq, &make_comparison<BoolExpr::Eq>},
-                                           {tok_lt, &make_comparison<BoolExpr::Lt>},
-                                           {tok_le, &make_comparison<BoolExpr::Le>},
-                                           {tok_gt, &make_comparison<BoolExpr::Gt>},
-                                           {tok_ge, &make_comparison<BoolExpr::Ge>}};
+constexpr ComparisonOp comparison_ops[] = {{tok_eq, &make_boxed_comparison<BoolExpr::Eq>},
+                                           {tok_lt, &make_boxed_comparison<BoolExpr::Lt>},
+                                           {tok_le, &make_boxed_comparison<BoolExpr::Le>},
+                                           {tok_gt, &make_boxed_comparison<BoolExpr::Gt>},
+                                           {tok_ge, &make_boxed_comparison<BoolExpr::Ge>}};
 
 struct ConnectiveLevel {
     Token upper;
@@ -125,7 +144,8 @@ public:
         if (auto e = check_length()) return util::fail(std::move(*e));
         std::size_t p = lx::skip_ws(t_, 0);
         auto e = inner_expression(p);
-        return finish(p, std::move(e));
+        if (!e) return finish(p, std::optional<NumExpr>());
+        return finish(p, std::optional<NumExpr>(std::move(*e->node)));
     }
 
     util::Result<BoolExpr> condition_program() {
@@ -385,7 +405,7 @@ private:
 
     // ---- numeric expressions -----------------------------------------------
 
-    std::optional<Parsed<NumExpr>> inner_expression(std::size_t& p) {
+    std::optional<Parsed<NumBox>> inner_expression(std::size_t& p) {
         std::size_t start = p;
         if (known_failure(start)) return std::nullopt;
         auto e = climb(p, 0);
@@ -403,7 +423,7 @@ private:
         return it != failed_.end() && nesting_ <= it->second.nesting && ancestors_ <= it->second.ancestors;
     }
 
-    std::optional<Parsed<NumExpr>> climb(std::size_t& p, std::size_t min_level) {
+    std::optional<Parsed<NumBox>> climb(std::size_t& p, std::size_t min_level) {
         auto left = atom(p);
         if (!left) return std::nullopt;
         for (;;) {
@@ -414,7 +434,7 @@ private:
                     std::size_t op_pos = q;
                     if (!lit(q, op.token)) continue;
                     q = ws(q);
-                    std::optional<Parsed<NumExpr>> right;
+                    std::optional<Parsed<NumBox>> right;
                     {
                         Child child(*this);
                         right = climb(q, op.right_assoc ? level : level + 1);
@@ -423,7 +443,8 @@ private:
                     if (!right) continue;
                     std::size_t height = 1 + std::max(left->height, right->height);
                     if (!fits(height, op_pos)) return std::nullopt;
-                    left = Parsed<NumExpr>{op.make(std::move(left->node), std::move(right->node)), height};
+                    left->node = op.make(std::move(left->node), std::move(right->node));
+                    left->height = height;
                     p = q;
                     applied = true;
                     break;
@@ -433,31 +454,38 @@ private:
         }
     }
 
-    std::optional<Parsed<NumExpr>> atom(std::size_t& p) {
+    // The alternatives are kept out of line so that the frames on the
+    // recursive path hold no locals of the alternatives not taken.
+    std::optional<Parsed<NumBox>> atom(std::size_t& p) {
         if (!fits(1, p)) return std::nullopt;
         if (auto e = parenthesised(p); e || hard_) return e;
         if (auto e = aggregation(p); e || hard_) return e;
         if (auto e = call(p); e || hard_) return e;
+        return leaf(p);
+    }
+
+    // Composed identifier, plain identifier or number.
+    [[gnu::noinline]] std::optional<Parsed<NumBox>> leaf(std::size_t& p) {
         std::size_t q = p;
         if (auto raw = composed_identifier(q)) {
             p = q;
-            return Parsed<NumExpr>{NumExpr::identifier(Identifier::unchecked(std::move(*raw))), 1};
+            return Parsed<NumBox>{NumBox(NumExpr::identifier(Identifier::unchecked(std::move(*raw)))), 1};
         }
         q = p;
         if (auto name = identifier(q)) {
             NumExpr e = NumExpr::unchecked(std::string(*name), p);
             p = q;
-            return Parsed<NumExpr>{std::move(e), 1};
+            return Parsed<NumBox>{NumBox(std::move(e)), 1};
         }
         q = p;
         if (auto value = float_literal(q)) {
             p = q;
-            return Parsed<NumExpr>{NumExpr::literal(*value), 1};
+            return Parsed<NumBox>{NumBox(NumExpr::literal(*value)), 1};
         }
         return std::nullopt;
     }
 
-    std::optional<Parsed<NumExpr>> parenthesised(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<NumBox>> parenthesised(std::size_t& p) {
         std::size_t q = p;
         if (!lit(q, tok_open_paren)) return std::nullopt;
         Nesting nesting(*this, p);
@@ -471,7 +499,7 @@ private:
         return e;
     }
 
-    std::optional<Parsed<NumExpr>> aggregation(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<NumBox>> aggregation(std::size_t& p) {
         std::size_t q = p;
         auto name = identifier(q);
         if (!name) return std::nullopt;
@@ -493,10 +521,10 @@ private:
         p = q;
         NumExpr::Aggregation node{std::string(*name), VecExpr::Identifier{Identifier::unchecked(std::move(*series))},
                                   Window{std::move(*begin), std::move(*end)}};
-        return Parsed<NumExpr>{NumExpr(std::move(node)), 1};
+        return Parsed<NumBox>{boxed<NumExpr>(std::move(node)), 1};
     }
 
-    std::optional<Parsed<NumExpr>> call(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<NumBox>> call(std::size_t& p) {
         std::size_t q = p;
         auto name = identifier(q);
         if (!name) return std::nullopt;
@@ -512,7 +540,7 @@ private:
             std::size_t r = ws(q);
             if (auto first = inner_expression(r)) {
                 height = first->height;
-                args.push_back(std::move(first->node));
+                args.push_back(std::move(*first->node));
                 q = ws(r);
                 for (;;) {
                     r = q;
@@ -521,7 +549,7 @@ private:
                     auto next = inner_expression(r);
                     if (!next) break;
                     height = std::max(height, next->height);
-                    args.push_back(std::move(next->node));
+                    args.push_back(std::move(*next->node));
                     q = ws(r);
                 }
             }
@@ -529,7 +557,7 @@ private:
         if (hard_ || !lit(q, tok_close_paren)) return std::nullopt;
         if (!fits(height + 1, p)) return std::nullopt;
         p = q;
-        return Parsed<NumExpr>{NumExpr::call(std::string(*name), std::move(args)), height + 1};
+        return Parsed<NumBox>{boxed<NumExpr>(NumExpr::Call{std::string(*name), std::move(args)}), height + 1};
     }
 
     // ---- window ends and durations -----------------------------------------
@@ -639,7 +667,7 @@ private:
     // Each operator is an alternative of its own over the same left operand;
     // parsing that operand once gives the same tree and the same recorded
     // failures as parsing it again for every operator.
-    std::optional<Parsed<BoolExpr>> comparison(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<BoolExpr>> comparison(std::size_t& p) {
         Child child(*this);  // both operands; their own checks bound the comparison too
         std::size_t q = p;
         auto left = inner_expression(q);
@@ -659,7 +687,7 @@ private:
         return std::nullopt;
     }
 
-    std::optional<Parsed<BoolExpr>> negation(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<BoolExpr>> negation(std::size_t& p) {
         std::size_t q = p;
         if (!lit(q, tok_not_upper) && !lit(q, tok_not_lower)) return std::nullopt;
         Nesting nesting(*this, p);
@@ -677,7 +705,7 @@ private:
         return Parsed<BoolExpr>{BoolExpr::negation(std::move(operand->node)), height};
     }
 
-    std::optional<Parsed<BoolExpr>> bool_parenthesised(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<BoolExpr>> bool_parenthesised(std::size_t& p) {
         std::size_t q = p;
         if (!lit(q, tok_open_paren)) return std::nullopt;
         Nesting nesting(*this, p);
@@ -698,14 +726,14 @@ private:
         Parsed<std::vector<Statement>> out{{}, 0};
         if (auto first = statement(p)) {
             out.height = first->height;
-            out.node.push_back(std::move(first->node));
+            out.node.push_back(std::move(*first->node));
             for (;;) {
                 std::size_t q = p;
                 if (!lit(q, tok_semicolon)) break;
                 auto next = statement(q);
                 if (!next) break;
                 out.height = std::max(out.height, next->height);
-                out.node.push_back(std::move(next->node));
+                out.node.push_back(std::move(*next->node));
                 p = q;
             }
         }
@@ -715,46 +743,47 @@ private:
         return out;
     }
 
-    std::optional<Parsed<Statement>> statement(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<Box<Statement>>> statement(std::size_t& p) {
         if (!fits(1, p)) return std::nullopt;
         if (auto s = assignment(p); s || hard_) return s;
         if (auto s = conditional(p); s || hard_) return s;
         return return_statement(p);
     }
 
-    std::optional<Parsed<Statement>> assignment(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<Box<Statement>>> assignment(std::size_t& p) {
         std::size_t q = ws(p);
         auto name = identifier(q);
         if (!name) return std::nullopt;
         q = ws(q);
         if (!lit(q, tok_eq)) return std::nullopt;
         q = ws(q);
-        std::optional<Parsed<NumExpr>> value;
+        std::optional<Parsed<NumBox>> value;
         {
             Child child(*this);
             value = inner_expression(q);
         }
         if (!value) return std::nullopt;
         p = ws(q);
-        return Parsed<Statement>{Statement::Assign{std::string(*name), std::move(value->node)}, value->height + 1};
+        return Parsed<Box<Statement>>{boxed<Statement>(Statement::Assign{std::string(*name), std::move(*value->node)}),
+                                      value->height + 1};
     }
 
-    std::optional<Parsed<Statement>> return_statement(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<Box<Statement>>> return_statement(std::size_t& p) {
         std::size_t q = ws(p);
         if (!lit(q, tok_return)) return std::nullopt;
         q = ws(q);
-        std::optional<Parsed<NumExpr>> value;
+        std::optional<Parsed<NumBox>> value;
         {
             Child child(*this);
             value = inner_expression(q);
         }
         if (!value) return std::nullopt;
         p = ws(q);
-        return Parsed<Statement>{Statement::Return{std::move(value->node)}, value->height + 1};
+        return Parsed<Box<Statement>>{boxed<Statement>(Statement::Return{std::move(*value->node)}), value->height + 1};
     }
 
     // "{" statements "}" with the whitespace inside.
-    std::optional<Parsed<std::vector<Statement>>> block(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<std::vector<Statement>>> block(std::size_t& p) {
         std::size_t q = p;
         if (!lit(q, tok_open_brace)) return std::nullopt;
         Nesting nesting(*this, p);
@@ -768,7 +797,7 @@ private:
         return body;
     }
 
-    std::optional<Parsed<Statement>> conditional(std::size_t& p) {
+    [[gnu::noinline]] std::optional<Parsed<Box<Statement>>> conditional(std::size_t& p) {
         Child child(*this);
         std::size_t q = ws(p);
         if (!lit(q, tok_if)) return std::nullopt;
@@ -785,9 +814,10 @@ private:
         if (!else_branch) return std::nullopt;
         std::size_t height = 1 + std::max({condition->height, then_branch->height, else_branch->height});
         p = ws(q);
-        return Parsed<Statement>{Statement::IfElse{std::move(condition->node), std::move(then_branch->node),
-                                                   std::move(else_branch->node)},
-                                 height};
+        return Parsed<Box<Statement>>{boxed<Statement>(Statement::IfElse{std::move(condition->node),
+                                                                         std::move(then_branch->node),
+                                                                         std::move(else_branch->node)}),
+                                      height};
     }
 
     std::optional<FunctionDefinition> function_definition(std::size_t& p) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tarnel/grammar/bool_expr.hpp"
+#include "tarnel/grammar/box.hpp"
 #include "tarnel/grammar/num_expr.hpp"
 #include "tarnel/grammar/tree_hash.hpp"
 
@@ -35,7 +36,7 @@ public:
 
     Statement() = default;  // Assign("", Literal(NaN))
     template <class A>
-        requires(!std::is_same_v<std::remove_cvref_t<A>, Statement> && std::is_constructible_v<Variant, A &&>)
+        requires is_alternative_v<std::remove_cvref_t<A>, Variant>
     Statement(A&& alternative) : v_(std::forward<A>(alternative)) {}  // NOLINT(google-explicit-constructor)
 
     [[nodiscard]] std::size_t index() const { return v_.index(); }
