@@ -3,12 +3,12 @@
 namespace tarnel::fields {
 
 util::Result<DynField> FieldParser::parse(std::string_view name, const grammar::ComposedIdentifierRef& /*identifier*/) const {
-    return util::fail("Unknown field " + std::string(name));
+    return util::fail(UnknownField{util::SharedString(name)}.to_error());
 }
 
 util::Result<std::string> FieldParser::stringify(const Field& field) const {
     std::string out;
-    if (auto s = write(field, out); !s) return util::fail(s.error());
+    if (auto s = write(field, out); !s) return util::fail(std::move(s.error()));
     return out;
 }
 
