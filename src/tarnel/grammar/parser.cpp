@@ -138,7 +138,8 @@ constexpr DurationUnit duration_units[] = {
 
 class Parser {
 public:
-    Parser(std::string_view text, const util::Limits& limits) : t_(text), limits_(limits) {}
+    Parser(std::string_view text, const util::Limits& limits, bool remember) :
+        t_(text), limits_(limits), remember_(remember) {}
 
     util::Result<NumExpr> expression_program() {
         if (auto e = check_length()) return util::fail(std::move(*e));
@@ -205,7 +206,10 @@ private:
 
     // A node spanning `height` levels fits below the levels already open.
     bool fits(std::size_t height, std::size_t pos) {
-        if (ancestors_ + height <= limits_.max_tree_depth) return true;
+        if (ancestors_ + height <= limits_.max_tree_depth) {
+            peak_level_ = std::max(peak_level_, ancestors_ + height);
+            return true;
+        }
         abort(pos, fmt::format("syntax tree deeper than {} levels", limits_.max_tree_depth));
         return false;
     }
@@ -215,8 +219,10 @@ private:
     public:
         Nesting(Parser& parser, std::size_t pos) : p_(parser) {
             ok_ = p_.nesting_ < p_.limits_.max_nesting_depth;
-            if (ok_) ++p_.nesting_;
-            else p_.abort(pos, fmt::format("nesting deeper than {} levels", p_.limits_.max_nesting_depth));
+            if (ok_) {
+                ++p_.nesting_;
+                p_.peak_nesting_ = std::max(p_.peak_nesting_, p_.nesting_);
+            } else p_.abort(pos, fmt::format("nesting deeper than {} levels", p_.limits_.max_nesting_depth));
         }
         ~Nesting() {
             if (ok_) --p_.nesting_;
@@ -407,21 +413,69 @@ private:
 
     std::optional<Parsed<NumBox>> inner_expression(std::size_t& p) {
         std::size_t start = p;
-        if (known_failure(start)) return std::nullopt;
+        if (known_failure(Memo::expression, start)) return std::nullopt;
+        Extent extent(*this);
         auto e = climb(p, 0);
         if (!e && !hard_) {
             report_.mark(start, "expression");
-            failed_[start] = {nesting_, ancestors_};
+            remember_failure(Memo::expression, start, extent);
         }
         return e;
     }
 
-    // A failure at a position repeats at any shallower nesting, and its
-    // recorded names are already in the report.
-    bool known_failure(std::size_t pos) const {
-        auto it = failed_.find(pos);
-        return it != failed_.end() && nesting_ <= it->second.nesting && ancestors_ <= it->second.ancestors;
+    // Conditions re-read the same text as numeric operands at every level of
+    // parentheses; remembering which expressions and calls failed where keeps
+    // that linear. Only the limits depend on the depth a sub-parse starts at,
+    // so a failure repeats wherever the levels it reached beyond its start
+    // stay within them; the names it recorded are already in the report, so
+    // skipping it changes neither result nor report.
+    enum class Memo : std::size_t { expression = 0, call = 1 };
+
+    struct Reach {
+        std::size_t nesting;  // levels opened beyond the start
+        std::size_t level;    // tree levels used beyond the start
+    };
+
+    // Measures how far a sub-parse reaches beyond the levels it starts at.
+    class Extent {
+    public:
+        explicit Extent(Parser& parser)
+            : p_(parser), outer_nesting_(parser.peak_nesting_), outer_level_(parser.peak_level_) {
+            p_.peak_nesting_ = p_.nesting_;
+            p_.peak_level_ = p_.ancestors_;
+        }
+        ~Extent() {
+            p_.peak_nesting_ = std::max(p_.peak_nesting_, outer_nesting_);
+            p_.peak_level_ = std::max(p_.peak_level_, outer_level_);
+        }
+        Extent(const Extent&) = delete;
+        Extent& operator=(const Extent&) = delete;
+        [[nodiscard]] Reach reach() const {
+            return {p_.peak_nesting_ - p_.nesting_, p_.peak_level_ - p_.ancestors_};
+        }
+
+    private:
+        Parser& p_;
+        std::size_t outer_nesting_;
+        std::size_t outer_level_;
+    };
+
+    bool known_failure(Memo rule, std::size_t pos) {
+        if (!remember_) return false;
+        auto it = failed_.find(memo_key(rule, pos));
+        if (it == failed_.end()) return false;
+        const Reach& r = it->second;
+        if (nesting_ + r.nesting > limits_.max_nesting_depth || ancestors_ + r.level > limits_.max_tree_depth)
+            return false;
+        // The skipped parse would have reached this far.
+        peak_nesting_ = std::max(peak_nesting_, nesting_ + r.nesting);
+        peak_level_ = std::max(peak_level_, ancestors_ + r.level);
+        return true;
     }
+    void remember_failure(Memo rule, std::size_t pos, const Extent& extent) {
+        if (remember_) failed_[memo_key(rule, pos)] = extent.reach();
+    }
+    static std::size_t memo_key(Memo rule, std::size_t pos) { return pos * 2 + static_cast<std::size_t>(rule); }
 
     std::optional<Parsed<NumBox>> climb(std::size_t& p, std::size_t min_level) {
         auto left = atom(p);
@@ -525,6 +579,14 @@ private:
     }
 
     [[gnu::noinline]] std::optional<Parsed<NumBox>> call(std::size_t& p) {
+        if (known_failure(Memo::call, p)) return std::nullopt;
+        Extent extent(*this);
+        auto c = call_uncached(p);
+        if (!c && !hard_) remember_failure(Memo::call, p, extent);
+        return c;
+    }
+
+    std::optional<Parsed<NumBox>> call_uncached(std::size_t& p) {
         std::size_t q = p;
         auto name = identifier(q);
         if (!name) return std::nullopt;
@@ -852,32 +914,47 @@ private:
         return f;
     }
 
-    struct FailureDepth {
-        std::size_t nesting;
-        std::size_t ancestors;
-    };
 
     std::string_view t_;
     const util::Limits& limits_;
+    bool remember_;
     ParseReport report_;
     std::optional<util::Error> hard_;
     std::size_t nesting_ = 0;
     std::size_t ancestors_ = 0;
-    std::unordered_map<std::size_t, FailureDepth> failed_;
+    std::size_t peak_nesting_ = 0;
+    std::size_t peak_level_ = 0;
+    std::unordered_map<std::size_t, Reach> failed_;
 };
 
 }  // namespace
 
 util::Result<NumExpr> parse_expression(std::string_view text, const util::Limits& limits) {
-    return Parser(text, limits).expression_program();
+    return Parser(text, limits, true).expression_program();
 }
 
 util::Result<BoolExpr> parse_condition(std::string_view text, const util::Limits& limits) {
-    return Parser(text, limits).condition_program();
+    return Parser(text, limits, true).condition_program();
 }
 
 util::Result<FunctionDefinition> parse_function(std::string_view text, const util::Limits& limits) {
-    return Parser(text, limits).function_program();
+    return Parser(text, limits, true).function_program();
 }
+
+namespace plain_backtracking {
+
+util::Result<NumExpr> parse_expression(std::string_view text, const util::Limits& limits) {
+    return Parser(text, limits, false).expression_program();
+}
+
+util::Result<BoolExpr> parse_condition(std::string_view text, const util::Limits& limits) {
+    return Parser(text, limits, false).condition_program();
+}
+
+util::Result<FunctionDefinition> parse_function(std::string_view text, const util::Limits& limits) {
+    return Parser(text, limits, false).function_program();
+}
+
+}  // namespace plain_backtracking
 
 }  // namespace tarnel::grammar

@@ -29,4 +29,13 @@ util::Result<BoolExpr> parse_condition(std::string_view text, const util::Limits
 util::Result<FunctionDefinition> parse_function(std::string_view text,
                                                 const util::Limits& limits = util::default_limits);
 
+// The same parsers without remembering failed sub-parses: slower on nested
+// conditions, identical in every result and report. For tests and benchmarks.
+namespace plain_backtracking {
+util::Result<NumExpr> parse_expression(std::string_view text, const util::Limits& limits = util::default_limits);
+util::Result<BoolExpr> parse_condition(std::string_view text, const util::Limits& limits = util::default_limits);
+util::Result<FunctionDefinition> parse_function(std::string_view text,
+                                                const util::Limits& limits = util::default_limits);
+}  // namespace plain_backtracking
+
 }  // namespace tarnel::grammar
