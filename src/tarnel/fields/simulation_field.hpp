@@ -5,6 +5,8 @@
 
 #include "tarnel/fields/field.hpp"
 #include "tarnel/names/names.hpp"
+#include "tarnel/persist/value.hpp"
+#include "tarnel/util/error.hpp"
 
 namespace tarnel::fields {
 
@@ -34,6 +36,11 @@ public:
     [[nodiscard]] std::string debug() const;
     // Variant index, then each field in order.
     void hash_feed(util::SipHasher13& h) const;
+    // {"BaseField": {"field": <tagged field>}}, and likewise with `protocol`
+    // and `agent` as plain strings for the other two kinds.
+    [[nodiscard]] persist::Value to_persisted() const;
+    // Accepts records as maps (unknown keys skipped) or as sequences.
+    static util::Result<SimulationField> from_persisted(const persist::Value& v);
     friend bool operator==(const SimulationField&, const SimulationField&) = default;
 
 private:
