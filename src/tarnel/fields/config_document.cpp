@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "tarnel/fields/config_name_reader.hpp"
+#include "tarnel/names/persisted.hpp"
 #include "tarnel/persist/codecs.hpp"
 #include "tarnel/persist/reader.hpp"
 
@@ -47,7 +47,7 @@ util::Result<ProtocolParserFieldParameterConfig> read_parameter(const persist::V
     if (!r) return util::fail(std::move(r.error()));
     auto name_node = r->required("name");
     if (!name_node) return util::fail(std::move(name_node.error()));
-    auto name = config_names::read_identifier(**name_node);
+    auto name = names::read_identifier(**name_node);
     if (!name) return util::fail(std::move(name.error()));
     auto type_node = r->required("type");
     if (!type_node) return util::fail(std::move(type_node.error()));
@@ -71,7 +71,7 @@ util::Result<ProtocolParserFieldConfig> read_metric(const persist::Value& v) {
     if (!doc) return util::fail(std::move(doc.error()));
     auto symbol_node = r->required("symbol");
     if (!symbol_node) return util::fail(std::move(symbol_node.error()));
-    auto symbol = config_names::read_identifier(**symbol_node);
+    auto symbol = names::read_identifier(**symbol_node);
     if (!symbol) return util::fail(std::move(symbol.error()));
     auto parameters = read_list<ProtocolParserFieldParameterConfig>(r->optional("parameters"), read_parameter);
     if (!parameters) return util::fail(std::move(parameters.error()));
@@ -116,7 +116,7 @@ util::Result<ProtocolParserConfigUnchecked> read_protocol_parser_config_unchecke
     if (!name) return util::fail(std::move(name.error()));
     std::optional<names::IdentifierOrAddr> singleton;
     if (const persist::Value* s = r->optional("singleton"); s != nullptr && !s->is<persist::Null>()) {
-        auto parsed = config_names::read_identifier_or_addr(*s);
+        auto parsed = names::read_identifier_or_addr(*s);
         if (!parsed) return util::fail(std::move(parsed.error()));
         singleton = std::move(*parsed);
     }
