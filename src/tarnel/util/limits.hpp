@@ -21,6 +21,10 @@ struct Limits {
     // Custom function calls nested at evaluation time (cycles can only come
     // from persisted parameters, which are not re-validated).
     std::size_t max_call_depth = 64;
+    // Tree levels stacked across custom function calls, in evaluation and in
+    // the walks that follow calls into bodies: each tree is bounded by
+    // max_tree_depth, but a chain of calls adds their depths up.
+    std::size_t max_evaluation_depth = 2048;
     // Largest container or string a decoder will allocate for.
     std::size_t max_document_elements = 1 << 24;
 };
