@@ -2,8 +2,11 @@
 
 #include <fmt/format.h>
 
+#include "tarnel/binding/check_and_promote.hpp"
 #include "tarnel/eval/local_variable_registry.hpp"
 #include "tarnel/eval/traverse_eval.hpp"
+#include "tarnel/grammar/parser.hpp"
+#include "tarnel/parameters/parameters.hpp"
 
 namespace tarnel::parameters {
 
@@ -12,6 +15,23 @@ const CustomFunction* find_custom_function(const CustomFunctions& functions, con
     auto it = functions.find(name);
     if (it == functions.end() || it->second.args.size() != arity) return nullptr;
     return &it->second;
+}
+
+util::Status add_custom_function(Parameters& parameters, std::string_view text) {
+    auto definition = grammar::parse_function(text);
+    if (!definition) return util::fail(std::move(definition.error()));
+    CustomFunction function{std::move(definition->name), std::move(definition->args),
+                            std::move(definition->statements)};
+    // The function is not in the map yet, so its body cannot call itself.
+    auto bound = binding::bind_statements(function.statements, function.args,
+                                          {parameters.custom_functions(), parameters.registry()});
+    if (!bound) return util::fail(std::move(bound.error()));
+    // Checked after binding: a repeated name with a faulty body reports the body.
+    if (parameters.custom_functions().contains(function.name))
+        return util::fail("Function '" + function.name + "' already registered");
+    std::string name = function.name;
+    parameters.custom_functions().emplace(std::move(name), std::move(function));
+    return {};
 }
 
 namespace {
