@@ -5,19 +5,11 @@
 #include "tarnel/fields/agent_any_protocol_field.hpp"
 #include "tarnel/fields/agent_variable.hpp"
 #include "tarnel/fields/common_field.hpp"
+#include "tarnel/fields/config_field.hpp"
+#include "tarnel/fields/config_field_parser.hpp"
 #include "tarnel/fields/empty_field_parser.hpp"
 #include "tarnel/fields/global_field.hpp"
 #include "tarnel/persist/reader.hpp"
-
-// Configured protocols supply the readers of their parser and field:
-//   util::Result<std::unique_ptr<FieldParser>> read_config_field_parser(const persist::Value&);
-//   util::Result<DynField> read_config_field(const persist::Value&);
-#if __has_include("tarnel/fields/config_field_parser.hpp")
-#include "tarnel/fields/config_field_parser.hpp"
-#define TARNEL_HAS_CONFIG_FIELD_PARSER 1
-#else
-#define TARNEL_HAS_CONFIG_FIELD_PARSER 0
-#endif
 
 namespace tarnel::fields {
 namespace {
@@ -25,31 +17,16 @@ namespace {
 using ParserReader = util::Result<std::unique_ptr<FieldParser>> (*)(const persist::Value&);
 using FieldReader = util::Result<DynField> (*)(const persist::Value&);
 
-#if TARNEL_HAS_CONFIG_FIELD_PARSER
-util::Result<std::unique_ptr<FieldParser>> config_parser_reader(const persist::Value& v) {
-    return read_config_field_parser(v);
-}
-util::Result<DynField> config_field_reader(const persist::Value& v) { return read_config_field(v); }
-#else
-// HOOK: the configured-protocol readers are not part of this build yet.
-util::Result<std::unique_ptr<FieldParser>> config_parser_reader(const persist::Value& v) {
-    return util::fail(persist::read_error(v, "ConfigFieldParser cannot be read in this build"));
-}
-util::Result<DynField> config_field_reader(const persist::Value& v) {
-    return util::fail(persist::read_error(v, "ConfigField cannot be read in this build"));
-}
-#endif
-
 struct Tables {
     std::array<std::string_view, 6> parser_tags{AgentVariableParser::tag, AgentAnyProtocolFieldParser::tag,
-                                                EmptyFieldParser::tag,    "ConfigFieldParser",
+                                                EmptyFieldParser::tag,    ConfigFieldParser::tag,
                                                 CommonFieldParser::tag,   GlobalFieldParser::tag};
     std::array<ParserReader, 6> parser_readers{&AgentVariableParser::read, &AgentAnyProtocolFieldParser::read,
-                                               &EmptyFieldParser::read,    &config_parser_reader,
+                                               &EmptyFieldParser::read,    &read_config_field_parser,
                                                &CommonFieldParser::read,   &GlobalFieldParser::read};
-    std::array<std::string_view, 5> field_tags{AgentVariable::tag, AgentAnyProtocolField::tag, "ConfigField",
+    std::array<std::string_view, 5> field_tags{AgentVariable::tag, AgentAnyProtocolField::tag, ConfigField::tag,
                                                CommonField::tag, GlobalField::tag};
-    std::array<FieldReader, 5> field_readers{&AgentVariable::read, &AgentAnyProtocolField::read, &config_field_reader,
+    std::array<FieldReader, 5> field_readers{&AgentVariable::read, &AgentAnyProtocolField::read, &read_config_field,
                                              &CommonField::read, &GlobalField::read};
 };
 

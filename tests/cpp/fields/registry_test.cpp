@@ -7,6 +7,7 @@
 #include "tarnel/fields/agent_any_protocol_field.hpp"
 #include "tarnel/fields/agent_variable.hpp"
 #include "tarnel/fields/common_field.hpp"
+#include "tarnel/fields/config_protocol.hpp"
 #include "tarnel/fields/data_key.hpp"
 #include "tarnel/fields/empty_field_parser.hpp"
 #include "tarnel/fields/global_field.hpp"
@@ -228,6 +229,44 @@ TEST(RegistryPersisted, RoundTripThroughBothCodecs) {
         auto f = resolve(*back, "alice.variables.risk");
         ASSERT_TRUE(f);
         EXPECT_EQ(*fields::data_key(*back, *f), "alice.variables.risk");
+    }
+}
+
+TEST(RegistryPersisted, ConfiguredProtocolKeepsItsKeys) {
+    auto r = SimulatorRegistry::with_builtin_entries();
+    ASSERT_TRUE(r.register_agent("alice"));
+    auto config = fields::protocol_parser_config_from_json(
+        R"({"name":"Pool","components":["Whitelist<Token>"],"protocol_metrics":[{"symbol":"dex_spot"}],)"
+        R"("agent_metrics":[{"symbol":"token_amount","parameters":[{"name":"token","type":"Token","optional_name":true},)"
+        R"({"name":"position","type":"Option<String>"}]}]})");
+    ASSERT_TRUE(config) << config.error().message;
+    const std::vector<persist::Value> values{persist::Array{"USDC", "WETH"}};
+    auto parsers = fields::build_config_parsers(*config, values);
+    ASSERT_TRUE(parsers) << parsers.error().message;
+    ASSERT_TRUE(r.register_protocol("uni", std::move(parsers->protocol), std::move(parsers->agent)));
+
+    const std::vector<std::pair<const char*, std::string>> cases{
+        {"uni.dex_spot", "uni.dex_spot"},
+        {"alice.uni.token_amount:{\"USDC\", position=\"p1\"}", "alice.uni.token_amount:{token=\"USDC\",position=\"p1\"}"},
+        {"alice.uni.token_amount:{token=WETH}", "alice.uni.token_amount:{token=\"WETH\"}"},
+    };
+    auto bytes = persist::to_msgpack(r.to_persisted());
+    ASSERT_TRUE(bytes);
+    auto node = persist::from_msgpack(*bytes);
+    ASSERT_TRUE(node);
+    auto back = SimulatorRegistry::from_persisted(*node);
+    ASSERT_TRUE(back) << back.error().message;
+    for (const auto& [text, key] : cases) {
+        auto f = resolve(r, text);
+        ASSERT_TRUE(f) << text << ": " << f.error().chain_text();
+        EXPECT_EQ(*fields::data_key(r, *f), key);
+        EXPECT_EQ(*fields::data_key(*back, *f), key);
+        auto g = resolve(*back, text);
+        ASSERT_TRUE(g);
+        EXPECT_EQ(*g, *f);
+        auto f_back = fields::SimulationField::from_persisted(f->to_persisted());
+        ASSERT_TRUE(f_back);
+        EXPECT_EQ(*f_back, *f);
     }
 }
 
