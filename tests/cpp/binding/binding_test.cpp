@@ -7,6 +7,7 @@
 #include "tarnel/binding/check_and_promote.hpp"
 #include "tarnel/binding/traverse.hpp"
 #include "tarnel/grammar/parser.hpp"
+#include "tarnel/parameters/custom_function_ops.hpp"
 
 namespace {
 
@@ -228,6 +229,42 @@ TEST(BindHandBuilt, TreeDeeperThanBoundIsRefused) {
     auto s = tarnel::binding::bind_expression(tree, {functions, registry}, limits);
     ASSERT_FALSE(s.has_value());
     EXPECT_EQ(s.error().message, "Syntax tree deeper than 8 levels");
+}
+
+// Counts what the read-only walk hands to its hooks, following calls into
+// custom function bodies.
+struct Counter : tarnel::binding::VisitorRef {
+    const tarnel::parameters::CustomFunctions* functions = nullptr;
+    int identifiers = 0;
+    int bounds = 0;
+    void on_identifier(const Identifier& /*id*/) { ++identifiers; }
+    void on_bound_expr(const tarnel::grammar::BoundExpr& /*b*/) { ++bounds; }
+    [[nodiscard]] const tarnel::binding::Statements* custom_function_body(const std::string& name,
+                                                                          std::size_t arity) const {
+        const auto* f = tarnel::parameters::find_custom_function(*functions, name, arity);
+        return f == nullptr ? nullptr : &f->statements;
+    }
+};
+
+TEST(TraverseRef, WalksBodyOncePerCallAndSkipsBuiltinsAndUnknownCalls) {
+    auto registry = sample_registry();
+    tarnel::parameters::CustomFunctions functions;
+    define(functions, registry, "function f(a) { if a > 0 { b = a } else { b = last_update }; return b }");
+    define(functions, registry, "function max(a, b, c) { return a + b + c + current_time }");
+    // Bound against functions that know nope, walked with functions that do not.
+    auto known = functions;
+    define(known, registry, "function nope() { return 1 }");
+    auto tree = tarnel::grammar::parse_expression(
+                    "f(1) + f(2) + max(1, 2) + nope() + mean of pool.dex_spot between t=t-days(1) and last_update")
+                    .value();
+    ASSERT_TRUE(tarnel::binding::bind_expression(tree, {known, registry}).has_value());
+    Counter c;
+    c.functions = &functions;
+    tarnel::binding::num_traverse_ref(tree, c);
+    // Each call of f meets a, a, last_update and b; the built-in max and the
+    // unknown nope add nothing; the aggregation adds its series and two bounds.
+    EXPECT_EQ(c.identifiers, 2 * 4 + 1);
+    EXPECT_EQ(c.bounds, 2);
 }
 
 TEST(PromoteIdentifier, DisplayTextThatDoesNotParseIsASyntaxError) {
