@@ -83,6 +83,18 @@ TEST(RefusedDocuments, SyntaxErrorsAreReported) {
     EXPECT_FALSE(protocol_parser_config_from_json("{\"name\": "));
 }
 
+// Hostile or odd documents are refused without harm.
+TEST(RefusedDocuments, OddShapes) {
+    const std::string deep(100000, '[');
+    for (const std::string& text : {std::string(), std::string("---\n"), std::string("- name: P\n"),
+                                    std::string("name: 5\n"), std::string("name: P\ncomponents:\n"),
+                                    std::string("name: P\nprotocol_metrics: [[]]\n"), deep,
+                                    std::string("a: &x [*x]\n")}) {
+        EXPECT_FALSE(protocol_parser_config_from_yaml(text)) << text.substr(0, 40);
+        EXPECT_FALSE(protocol_parser_config_from_json(text)) << text.substr(0, 40);
+    }
+}
+
 TEST(ProtocolParserConfig, ADocumentWithOnlyANameIsValid) {
     for (auto [format, text] : {std::pair{Format::Yaml, std::string("---\nname: Bare\n")},
                                 std::pair{Format::Json, std::string(R"({"name":"Bare"})")}}) {
