@@ -12,6 +12,9 @@
 
 namespace tarnel::eval {
 
+// The evaluator hands over fields by reference into the program's tree or
+// the bodies of the custom functions, so an implementation may cache work per
+// field (its data key) by address for as long as those live.
 class DataDict {
 public:
     DataDict() = default;
