@@ -2,6 +2,9 @@
 #include <pybind11/pybind11.h>
 
 #include "exceptions.hpp"
+#include "parameters_class.hpp"
+#include "program_class.hpp"
+#include "sealed_parameters_class.hpp"
 #include "tarnel/util/logging.hpp"
 #include "tarnel/util/version.hpp"
 
@@ -9,8 +12,13 @@ namespace py = pybind11;
 
 PYBIND11_MODULE(tarnel, m) {
     tarnel::util::init_logging_from_env();
-    // Classes are registered here, in this order: Condition, Expression,
-    // Parameters, SealedParameters.
+    // Every docstring carries its own text signature.
+    py::options options;
+    options.disable_function_signatures();
+    tarnel::python::register_condition(m);
+    tarnel::python::register_expression(m);
+    tarnel::python::register_parameters(m);
+    tarnel::python::register_sealed_parameters(m);
     tarnel::python::register_exceptions(m);
     m.def("full_version", &tarnel::util::full_version);
 }
