@@ -8,6 +8,7 @@
 #include "program_helpers.hpp"
 #include "tarnel/fields/common_field.hpp"
 #include "tarnel/fields/global_field.hpp"
+#include "tarnel/grammar/syntax_tree.hpp"
 
 namespace {
 
@@ -207,19 +208,48 @@ TEST_F(Programs, KeyOfUnregisteredProtocolIsAnError) {
 
 // A field paired with a parser of another kind, as a crafted document can pair
 // them: every consumer reports it instead of stopping.
-TEST_F(Programs, FieldOfAnotherParserKindIsAnError) {
+struct SwitchedCase {
+    const char* name;
+    const char* agent;  // empty: a protocol field
+    const char* protocol;
+    const char* expected;
+};
+
+class SwitchedParser : public Programs, public testing::WithParamInterface<SwitchedCase> {};
+
+TEST_P(SwitchedParser, IsAnErrorForEveryConsumer) {
+    const auto& c = GetParam();
     auto global = tarnel::fields::DynField(
         std::make_shared<tarnel::fields::GlobalField>(tarnel::fields::GlobalField::Kind::CurrentTime));
-    tarnel::fields::SimulationField crafted(tarnel::fields::ProtocolField{
-        global, tarnel::names::IdentifierOrAddr(tarnel::names::Identifier::parse("common").value())});
+    auto protocol = tarnel::names::IdentifierOrAddr(tarnel::names::Identifier::parse(c.protocol).value());
+    auto crafted = std::string(c.agent).empty()
+                       ? tarnel::fields::SimulationField(tarnel::fields::ProtocolField{global, protocol})
+                       : tarnel::fields::SimulationField(tarnel::fields::AgentProtocolField{
+                             global, protocol, tarnel::names::Identifier::parse(c.agent).value()});
     tarnel::grammar::Expression program{
         tarnel::grammar::NumExpr::identifier(tarnel::grammar::Identifier::field(crafted)), sealed.signature().value};
     auto keys = tarnel::binding::expected_data(program, sealed);
     ASSERT_FALSE(keys.has_value());
-    EXPECT_EQ(keys.error().message, "Parser was switched during runtime");
+    EXPECT_EQ(keys.error().message, c.expected);
     auto r = tarnel::eval::evaluate(program, sealed.custom_functions(), data);
     ASSERT_FALSE(r.has_value());
-    EXPECT_EQ(r.error().message, "Parser was switched during runtime");
+    EXPECT_EQ(r.error().message, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SwitchedParser,
+    testing::Values(SwitchedCase{"common_side", "", "common", "Parser was switched during runtime"},
+                    SwitchedCase{"empty_side", "", "all", "Parser was switched during runtime"},
+                    SwitchedCase{"agent_wide_side", "bot", "all", "Parser was switched during runtime"},
+                    SwitchedCase{"variables_side", "bot", "variables", "Parser has been changed during runtime"},
+                    SwitchedCase{"configured_side", "", "pool", "Parser swapped during runtime: expected ConfigField"}),
+    RowName{});
+
+TEST_F(Programs, BoundTreeIsNotRenderable) {
+    auto program = tarnel::binding::compile_expression("pool.dex_spot + 1", sealed).value();
+    auto rendered = tarnel::grammar::syntax_tree_string(program.tree);
+    ASSERT_FALSE(rendered.has_value());
+    EXPECT_EQ(rendered.error().message, "Should be visited before semantic transformation");
 }
 
 // Persisted parameters are not re-validated, so their functions may call one
