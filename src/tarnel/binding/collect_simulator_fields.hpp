@@ -40,6 +40,9 @@ class CollectSimulatorFields : public VisitorRef {
 public:
     explicit CollectSimulatorFields(const parameters::CustomFunctions& functions) : functions_(functions) {}
 
+    // Walking a body again adds nothing to the collection.
+    static constexpr bool walk_each_body_once = true;
+
     void on_identifier(const grammar::Identifier& id);
     void on_num_expr(const grammar::NumExpr& e);
     [[nodiscard]] const Statements* custom_function_body(const std::string& name, std::size_t arity) const;

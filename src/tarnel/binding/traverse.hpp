@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_set>
 #include <vector>
 
 #include <fmt/format.h>
@@ -35,6 +36,13 @@ struct VisitorRef {
         return nullptr;
     }
 };
+
+// A visitor whose result does not depend on how often a body is walked may
+// declare `static constexpr bool walk_each_body_once = true;`: a body walked
+// in full is then skipped at later calls, so functions calling one another
+// several times each cost one walk instead of exponentially many.
+template <class V>
+concept WalksEachBodyOnce = requires { requires V::walk_each_body_once; };
 
 namespace detail {
 
@@ -71,7 +79,10 @@ private:
     // Trees are depth-checked where they are made, but bodies reached through
     // calls stack up; past the bound nothing deeper could be evaluated either.
     bool enter() {
-        if (depth_ >= limits_.max_evaluation_depth) return false;
+        if (depth_ >= limits_.max_evaluation_depth) {
+            ++truncations_;
+            return false;
+        }
         ++depth_;
         return true;
     }
@@ -102,10 +113,21 @@ private:
         // Persisted parameters may hold functions that call one another in a
         // cycle; walking a body already on the way adds nothing.
         if (std::find(active_.begin(), active_.end(), body) != active_.end()) return;
-        if (active_.size() >= limits_.max_call_depth) return;
+        if (active_.size() >= limits_.max_call_depth) {
+            ++truncations_;
+            return;
+        }
+        if constexpr (WalksEachBodyOnce<V>) {
+            if (complete_.contains(body)) return;
+        }
+        const std::size_t truncations_before = truncations_;
         active_.push_back(body);
         statements(*body);
         active_.pop_back();
+        // A body cut short by a bound may hold more at a shallower call.
+        if constexpr (WalksEachBodyOnce<V>) {
+            if (truncations_ == truncations_before) complete_.insert(body);
+        }
     }
 
     template <class T>
@@ -138,7 +160,9 @@ private:
     V& v_;
     const util::Limits& limits_;
     std::size_t depth_ = 0;
+    std::size_t truncations_ = 0;
     std::vector<const Statements*> active_;
+    std::unordered_set<const Statements*> complete_;
 };
 
 }  // namespace detail

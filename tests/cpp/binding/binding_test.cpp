@@ -5,6 +5,7 @@
 
 #include "binding_helpers.hpp"
 #include "tarnel/binding/check_and_promote.hpp"
+#include "tarnel/binding/collect_simulator_fields.hpp"
 #include "tarnel/binding/traverse.hpp"
 #include "tarnel/grammar/parser.hpp"
 #include "tarnel/parameters/custom_function_ops.hpp"
@@ -265,6 +266,24 @@ TEST(TraverseRef, WalksBodyOncePerCallAndSkipsBuiltinsAndUnknownCalls) {
     // unknown nope add nothing; the aggregation adds its series and two bounds.
     EXPECT_EQ(c.identifiers, 2 * 4 + 1);
     EXPECT_EQ(c.bounds, 2);
+}
+
+TEST(TraverseRef, BodyCutShortByTheDepthBoundIsWalkedAgainLater) {
+    auto registry = sample_registry();
+    tarnel::parameters::CustomFunctions functions;
+    define(functions, registry, "function leaf() { return pool.dex_spot }");
+    define(functions, registry, "function outer() { return leaf() }");
+    auto tree = tarnel::grammar::parse_expression("outer() + leaf()").value();
+    ASSERT_TRUE(tarnel::binding::bind_expression(tree, {functions, registry}).has_value());
+    // Through outer the identifier in leaf lies at level 6, through the
+    // direct call at level 4.
+    tarnel::util::Limits limits;
+    limits.max_evaluation_depth = 5;
+    tarnel::binding::CollectSimulatorFields collector(functions);
+    tarnel::binding::num_traverse_ref(tree, collector, limits);
+    auto fields = collector.into_vec();
+    ASSERT_EQ(fields.size(), 1U);
+    EXPECT_EQ(tarnel::fields::data_key(registry, fields[0].field()).value(), "pool.dex_spot");
 }
 
 TEST(PromoteIdentifier, DisplayTextThatDoesNotParseIsASyntaxError) {

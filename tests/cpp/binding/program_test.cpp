@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "program_helpers.hpp"
 #include "tarnel/fields/common_field.hpp"
 #include "tarnel/fields/global_field.hpp"
@@ -250,6 +252,20 @@ TEST_F(Programs, BoundTreeIsNotRenderable) {
     auto rendered = tarnel::grammar::syntax_tree_string(program.tree);
     ASSERT_FALSE(rendered.has_value());
     EXPECT_EQ(rendered.error().message, "Should be visited before semantic transformation");
+}
+
+// Each function calls the previous one twice: walked call by call the body
+// of g0 would be met 2^40 times.
+TEST(CollectFields, FunctionsCallingEachOtherOftenAreWalkedOnceEach) {
+    auto p = sample_parameters();
+    define(p, "function g0(a) { return a + pool.dex_spot }");
+    for (int i = 1; i <= 40; ++i)
+        define(p, fmt::format("function g{}(a) {{ return g{}(a) + g{}(a) }}", i, i - 1, i - 1));
+    auto sealed = tarnel::parameters::seal(p);
+    auto program = tarnel::binding::compile_expression("g40(1) + bot.all.pnl", sealed).value();
+    auto keys = tarnel::binding::expected_data(program, sealed);
+    ASSERT_TRUE(keys.has_value());
+    EXPECT_EQ(*keys, (std::map<std::string, bool>{{"pool.dex_spot", false}, {"bot.all.pnl", false}}));
 }
 
 // Persisted parameters are not re-validated, so their functions may call one
