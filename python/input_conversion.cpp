@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "python_error.hpp"
+#include "scaled_values.hpp"
 #include "tarnel/timeseries/instant.hpp"
 
 namespace py = pybind11;
@@ -159,19 +160,8 @@ double scaled_to_double(i128 v, std::uint32_t d) {
     return dv ? dv->to_double() : nan;
 }
 
-void int64_values_to_double(const SeriesTuple& t, std::vector<double>& out) {
-    const auto n = static_cast<std::size_t>(length(t.values));
-    out.resize(n);
-    const char* base = element(t.values, 0);
-    if (t.decimals > max_decimal_count) {
-        std::fill(out.begin(), out.end(), nan);
-        return;
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        std::int64_t v = 0;
-        std::memcpy(&v, base + i * sizeof v, sizeof v);
-        out[i] = t.decimals == 0 ? static_cast<double>(v) : scaled_to_double(v, t.decimals);
-    }
+std::vector<double> int64_values_to_double(const SeriesTuple& t) {
+    return scaled_int64_to_double(element(t.values, 0), static_cast<std::size_t>(length(t.values)), t.decimals);
 }
 
 util::Result<timeseries::SingleTimeseries> build_series(const SeriesTuple& t, std::vector<double> values,
@@ -273,9 +263,7 @@ util::Result<timeseries::SingleTimeseries> read_series(py::handle value, std::st
                 "While extracting timeseries (u32 times, i64 values, decimal count) from key '{}': not contiguous slice",
                 key)));
         }
-        std::vector<double> values;
-        int64_values_to_double(t, values);
-        return build_series(t, std::move(values), key);
+        return build_series(t, int64_values_to_double(t), key);
     }
 
     auto as_big = extract_tuple(value, ValueKind::BigInt);
