@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "instance.hpp"
 #include "python_error.hpp"
 
 namespace tarnel::python {
@@ -34,13 +35,7 @@ pybind11::handle dict_argument(pybind11::handle value, std::string_view argument
 // cannot be converted to '<class>'".
 template <class T>
 T& instance_argument(pybind11::handle value, std::string_view argument, const char* class_name) {
-    if (pybind11::isinstance<T>(value)) {
-        try {
-            return value.cast<T&>();
-        } catch (const pybind11::cast_error&) {
-            // An instance made by __new__ alone holds no value yet.
-        }
-    }
+    if (pybind11::isinstance<T>(value)) return constructed_instance<T>(value, class_name);
     raise_argument_error(argument, "'" + type_name(value) + "' object cannot be converted to '" + class_name + "'");
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 // Unpickling makes an instance with the class's __new__ alone and then calls
 // __setstate__ on it as an ordinary method. pybind11 constructs the C++ value
-// only in __init__ and treats every function named __setstate__ as a second
+// only in __init__, so the methods take the instance as a handle and give an
+// instance made by __new__ alone the default (uninitialised) value first.
+// pybind11 also treats every function named __setstate__ as a second
 // constructor (which it silently skips on a constructed instance), so the
-// classes define it through def_setstate, and it constructs a default value
-// first when there is none.
+// classes define it through def_setstate.
 #include <pybind11/pybind11.h>
 
 #include <utility>
@@ -16,7 +17,7 @@ template <class T>
 T& constructed_instance(pybind11::handle self, const char* class_name) {
     namespace detail = pybind11::detail;
     if (!pybind11::isinstance<T>(self)) {
-        PyErr_Format(PyExc_TypeError, "descriptor '__setstate__' requires a '%s' object", class_name);
+        PyErr_Format(PyExc_TypeError, "descriptor requires a '%s' object", class_name);
         throw pybind11::error_already_set();
     }
     auto* inst = reinterpret_cast<detail::instance*>(self.ptr());

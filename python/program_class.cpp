@@ -106,13 +106,19 @@ PySealedParameters& sealed_argument(py::handle value) {
 }
 
 template <class Record>
-py::object eval(PyProgram<Record>& self, py::handle parameters, py::handle timeseries, py::handle last_update_time,
+PyProgram<Record>& self_of(py::handle self) {
+    return constructed_instance<PyProgram<Record>>(self, Kind<Record>::name);
+}
+
+template <class Record>
+py::object eval(py::handle self_handle, py::handle parameters, py::handle timeseries, py::handle last_update_time,
                 py::handle current_time) {
     auto& holder = sealed_argument(parameters);
     py::handle data = dict_argument(timeseries, "timeseries");
     auto last = optional_instant_from_python(last_update_time, "last_update_time");
     auto now = instant_from_python(current_time, "current_time");
 
+    auto& self = self_of<Record>(self_handle);
     BorrowFlag::Shared self_access(self.borrow);
     BorrowFlag::Shared holder_access(holder.borrow);
     const parameters::SealedParameters* sealed = nullptr;
@@ -137,8 +143,9 @@ std::vector<binding::CollectedField> collected(const PyProgram<Record>& self, co
 }
 
 template <class Record>
-py::dict expected_data(PyProgram<Record>& self, py::handle parameters) {
+py::dict expected_data(py::handle self_handle, py::handle parameters) {
     auto& holder = sealed_argument(parameters);
+    auto& self = self_of<Record>(self_handle);
     BorrowFlag::Shared self_access(self.borrow);
     BorrowFlag::Shared holder_access(holder.borrow);
     const parameters::SealedParameters* sealed = nullptr;
@@ -152,8 +159,9 @@ py::dict expected_data(PyProgram<Record>& self, py::handle parameters) {
 }
 
 template <class Record>
-py::list expected_time_range(PyProgram<Record>& self, py::handle parameters) {
+py::list expected_time_range(py::handle self_handle, py::handle parameters) {
     auto& holder = sealed_argument(parameters);
+    auto& self = self_of<Record>(self_handle);
     BorrowFlag::Shared self_access(self.borrow);
     BorrowFlag::Shared holder_access(holder.borrow);
     const parameters::SealedParameters* sealed = nullptr;
@@ -212,21 +220,23 @@ void register_program(py::module_& m) {
                     "get_syntax_tree(input, parameters)\n--\n\n")
         .def(
             "__getstate__",
-            [](Self& self) {
+            [](py::handle self_handle) {
+                auto& self = self_of<Record>(self_handle);
                 BorrowFlag::Shared access(self.borrow);
                 auto bytes = K::to_msgpack(self.program);
                 if (!bytes) raise_value_error(bytes.error().python_text());
                 return py::bytes(reinterpret_cast<const char*>(bytes->data()), bytes->size());
             },
             "__getstate__($self)\n--\n\n")
-        .def("__str__", [](Self& self) {
+        .def("__str__", [](py::handle self_handle) {
+            auto& self = self_of<Record>(self_handle);
             BorrowFlag::Shared access(self.borrow);
             return self.program ? self.program->debug() : std::string(K::name) + " { None }";
         });
     def_setstate(
         cls,
         [](py::handle self_handle, py::handle state) {
-            auto& self = constructed_instance<Self>(self_handle, K::name);
+            auto& self = self_of<Record>(self_handle);
             auto decoded = K::from_msgpack(bytes_argument(state, "state"));
             if (!decoded) raise_value_error(decoded.error().python_text());
             BorrowFlag::Exclusive access(self.borrow);

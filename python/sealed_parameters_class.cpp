@@ -16,6 +16,8 @@ std::uint64_t next_id() {
     return ++last;
 }
 
+PySealedParameters& self_of(py::handle self) { return constructed_instance<PySealedParameters>(self, "SealedParameters"); }
+
 [[noreturn]] void raise_value_error(const util::Error& e) {
     PyErr_SetString(PyExc_ValueError, e.python_text().c_str());
     throw py::error_already_set();
@@ -51,7 +53,8 @@ void register_sealed_parameters(py::module_& m) {
         .def(py::init([] { return new PySealedParameters(); }))
         .def(
             "to_json",
-            [](PySealedParameters& self) {
+            [](py::handle self_handle) {
+                auto& self = self_of(self_handle);
                 BorrowFlag::Shared access(self.borrow);
                 auto text = parameters::sealed_to_json(self.value);
                 if (!text) raise_error(text.error());
@@ -69,21 +72,23 @@ void register_sealed_parameters(py::module_& m) {
             py::arg("data"), "from_json(data)\n--\n\n")
         .def(
             "__getstate__",
-            [](PySealedParameters& self) {
+            [](py::handle self_handle) {
+                auto& self = self_of(self_handle);
                 BorrowFlag::Shared access(self.borrow);
                 auto bytes = parameters::sealed_to_msgpack(self.value);
                 if (!bytes) raise_value_error(bytes.error());
                 return py::bytes(reinterpret_cast<const char*>(bytes->data()), bytes->size());
             },
             "__getstate__($self)\n--\n\n")
-        .def("__repr__", [](PySealedParameters& self) {
+        .def("__repr__", [](py::handle self_handle) {
+            auto& self = self_of(self_handle);
             BorrowFlag::Shared access(self.borrow);
             return parameters::debug_holder(self.value);
         });
     def_setstate(
         cls,
         [](py::handle self_handle, py::handle state) {
-            auto& self = constructed_instance<PySealedParameters>(self_handle, "SealedParameters");
+            auto& self = self_of(self_handle);
             auto decoded = parameters::sealed_from_msgpack(bytes_argument(state, "state"));
             if (!decoded) raise_value_error(decoded.error());
             BorrowFlag::Exclusive access(self.borrow);

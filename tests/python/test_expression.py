@@ -420,3 +420,31 @@ def test_eval_documentation():
                                              "None to represent abnormal values"
     assert tarnel.Condition.eval.__text_signature__ == signature
     assert tarnel.Condition.eval.__doc__ is None
+
+
+@pytest.mark.parametrize("cls,text,name", CLASSES)
+def test_instance_made_by_new_alone_is_uninitialised(cls, text, name):
+    program = cls.__new__(cls)
+    assert str(program) == f"{name} {{ None }}"
+    assert program.__getstate__() == b"\xc0"
+    with pytest.raises(ValueError, match=f"^Uninitialized {name}$"):
+        program.eval(sealed(), {}, None, NOW)
+    empty = tarnel.SealedParameters.__new__(tarnel.SealedParameters)
+    assert repr(empty) == "SealedParameters { None }"
+    with pytest.raises(ValueError, match="^Uninitialized SealedParameters$"):
+        cls(text, empty)
+
+
+@pytest.mark.parametrize("cls,text,name", CLASSES)
+def test_methods_refuse_other_instances(cls, text, name):
+    other = tarnel.Condition if cls is tarnel.Expression else tarnel.Expression
+    for call in (lambda: cls.eval(5, sealed(), {}, None, NOW), lambda: cls.__setstate__(other(), b"\xc0"),
+                 lambda: cls.__str__(None), lambda: cls.__getstate__(other())):
+        with pytest.raises(TypeError):
+            call()
+
+
+@pytest.mark.parametrize("cls", [tarnel.Expression, tarnel.Condition, tarnel.Parameters, tarnel.SealedParameters])
+def test_classes_are_final(cls):
+    with pytest.raises(TypeError):
+        type("Derived", (cls,), {})
