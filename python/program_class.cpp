@@ -12,7 +12,7 @@
 #include "sealed_parameters_class.hpp"
 #include "syntax_tree_conversion.hpp"
 #include "tarnel/binding/check_and_promote.hpp"
-#include "tarnel/binding/collect_simulator_fields.hpp"
+#include "tarnel/binding/compile.hpp"
 #include "tarnel/eval/traverse_eval.hpp"
 #include "tarnel/grammar/parser.hpp"
 #include "tarnel/grammar/syntax_tree.hpp"
@@ -35,6 +35,9 @@ struct Kind<grammar::Expression> {
     static constexpr const char* eval_doc =
         "eval($self, parameters, timeseries, last_update_time, current_time)\n--\n\n"
         "Evaluate expression and return the result as a Decimal\n\nNone to represent abnormal values";
+    static auto compile(std::string_view text, const parameters::SealedParameters& sealed) {
+        return binding::compile_expression(text, sealed);
+    }
     static auto parse(std::string_view text) { return grammar::parse_expression(text); }
     static util::Status bind(grammar::NumExpr& tree, binding::BindingScope scope) {
         return binding::bind_expression(tree, scope);
@@ -54,6 +57,9 @@ struct Kind<grammar::Condition> {
     static constexpr const char* uninitialised = "Uninitialized Condition";
     static constexpr const char* eval_doc =
         "eval($self, parameters, timeseries, last_update_time, current_time)\n--\n\n";
+    static auto compile(std::string_view text, const parameters::SealedParameters& sealed) {
+        return binding::compile_condition(text, sealed);
+    }
     static auto parse(std::string_view text) { return grammar::parse_condition(text); }
     static util::Status bind(grammar::BoolExpr& tree, binding::BindingScope scope) {
         return binding::bind_condition(tree, scope);
@@ -81,10 +87,9 @@ binding::BindingScope scope_of(const parameters::SealedParameters& sealed) {
 
 template <class Record>
 Record compile(std::string_view text, const parameters::SealedParameters& sealed) {
-    auto tree = Kind<Record>::parse(text);
-    if (!tree) raise_error(tree.error());
-    if (auto bound = Kind<Record>::bind(*tree, scope_of(sealed)); !bound) raise_error(bound.error());
-    return Record{std::move(*tree), sealed.signature().value};
+    auto program = Kind<Record>::compile(text, sealed);
+    if (!program) raise_error(program.error());
+    return std::move(*program);
 }
 
 // Steps shared by eval, expected_data and expected_time_range: both objects
@@ -94,9 +99,8 @@ const Record& program_for(const PyProgram<Record>& self, const parameters::Seale
                           const PySealedParameters& holder) {
     if (!self.program) raise_value_error(Kind<Record>::uninitialised);
     sealed = &initialised(holder);
-    if (sealed->signature().value != self.program->parameter_signature) {
-        PyErr_SetString(PyExc_RuntimeError, "Invalid parameter signature; parameters could be corrupted");
-        throw py::error_already_set();
+    if (auto same = binding::check_signature(self.program->parameter_signature, *sealed); !same) {
+        raise_error(same.error());
     }
     return *self.program;
 }
@@ -136,25 +140,17 @@ py::object eval(py::handle self_handle, py::handle parameters, py::handle timese
 }
 
 template <class Record>
-std::vector<binding::CollectedField> collected(const PyProgram<Record>& self, const PySealedParameters& holder,
-                                               const parameters::SealedParameters*& sealed) {
-    const Record& program = program_for(self, sealed, holder);
-    return binding::collect_simulator_fields(program.tree, sealed->custom_functions());
-}
-
-template <class Record>
 py::dict expected_data(py::handle self_handle, py::handle parameters) {
     auto& holder = sealed_argument(parameters);
     auto& self = self_of<Record>(self_handle);
     BorrowFlag::Shared self_access(self.borrow);
     BorrowFlag::Shared holder_access(holder.borrow);
     const parameters::SealedParameters* sealed = nullptr;
+    const Record& program = program_for(self, sealed, holder);
+    auto keys = binding::expected_data(program, *sealed);
+    if (!keys) raise_error(keys.error());
     py::dict out;
-    for (const auto& item : collected(self, holder, sealed)) {
-        auto key = sealed->stringify_identifier(item.field());
-        if (!key) raise_error(key.error());
-        out[py::str(*key)] = py::bool_(item.is_timeseries());
-    }
+    for (const auto& [key, series] : *keys) out[py::str(key)] = py::bool_(series);
     return out;
 }
 
@@ -165,12 +161,9 @@ py::list expected_time_range(py::handle self_handle, py::handle parameters) {
     BorrowFlag::Shared self_access(self.borrow);
     BorrowFlag::Shared holder_access(holder.borrow);
     const parameters::SealedParameters* sealed = nullptr;
+    const Record& program = program_for(self, sealed, holder);
     py::list out;
-    for (const auto& item : collected(self, holder, sealed)) {
-        if (const auto* series = std::get_if<binding::CollectedField::Timeseries>(&item.value)) {
-            out.append(py::str(series->window.debug()));
-        }
-    }
+    for (const auto& text : binding::expected_time_range(program, *sealed)) out.append(py::str(text));
     return out;
 }
 

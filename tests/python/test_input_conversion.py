@@ -84,6 +84,24 @@ def test_scalar_read(value, expected):
         assert str(result) == str(decimal.Decimal(expected))
 
 
+@pytest.mark.parametrize("times_dtype,values_dtype", [
+    (np.uint32, np.int64), (np.uintc, np.longlong), (np.dtype("<u4"), np.dtype("<i8")), (np.dtype("=I"), np.int_)])
+def test_dtypes_are_matched_by_equivalence(times_dtype, values_dtype):
+    times, values, _ = series([100, 250])
+    data = {KEY: (times.astype(times_dtype), values.astype(values_dtype), 2)}
+    assert evaluate(KEY, data) == decimal.Decimal("2.50")
+    assert mean(data[KEY]) == decimal.Decimal("1.75")
+
+
+@pytest.mark.parametrize("times_dtype,values_dtype", [
+    (np.dtype(">u4"), np.int64), (np.uint32, np.dtype(">i8")), (np.int32, np.int64), (np.uint32, np.uint64)])
+def test_other_byte_orders_and_widths_are_not_cast(times_dtype, values_dtype):
+    times, values, _ = series([100, 250])
+    data = {KEY: (times.astype(times_dtype), values.astype(values_dtype), 2)}
+    with pytest.raises(tarnel.InvalidDatatypeError, match="^Cannot extract scalar"):
+        evaluate(KEY, data)
+
+
 def test_scalar_read_of_series_ignores_the_window():
     later = series([1, 2, 9], end=NOW + dt.timedelta(days=3))
     assert evaluate(KEY, {KEY: later}) == 9

@@ -92,3 +92,9 @@ def test_valid_filters_import_silently(value):
     out = run_import({"TARNEL_LOG": value})
     assert out.returncode == 0, out.stderr
     assert out.stderr == b""
+
+
+def test_module_attributes_in_order():
+    names = [name for name in vars(tarnel) if not name.startswith("__")]
+    assert names == ["Condition", "Expression", "Parameters", "SealedParameters", "MissingDataError",
+                     "InvalidDatatypeError", "MismatchDataSizeError", "EmptyTimeseriesError", "full_version"]
