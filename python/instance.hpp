@@ -34,12 +34,16 @@ T& constructed_instance(pybind11::handle self, const char* class_name) {
 template <class Class, class F>
 void def_setstate(Class& cls, F&& f, const char* doc) {
     namespace detail = pybind11::detail;
+    // Marked new-style only so that pybind11 does not warn about an old-style
+    // constructor before the flag below makes it an ordinary method.
     pybind11::cpp_function method(std::forward<F>(f), pybind11::name("__setstate__"), pybind11::is_method(cls),
-                                  pybind11::arg("state"), doc);
+                                  detail::is_new_style_constructor(), pybind11::arg("state"), doc);
     PyObject* function = PyInstanceMethod_Check(method.ptr()) ? PyInstanceMethod_Function(method.ptr()) : method.ptr();
     auto capsule = pybind11::reinterpret_borrow<pybind11::capsule>(PyCFunction_GET_SELF(function));
     if (!detail::is_function_record_capsule(capsule)) pybind11::pybind11_fail("__setstate__: no function record");
-    capsule.get_pointer<detail::function_record>()->is_constructor = false;
+    auto* record = capsule.get_pointer<detail::function_record>();
+    record->is_constructor = false;
+    record->is_new_style_constructor = false;
     cls.attr("__setstate__") = method;
 }
 
