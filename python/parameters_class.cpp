@@ -108,7 +108,7 @@ void register_parameters(py::module_& m) {
         .def(py::init([](py::handle start_date) {
                  return new PyParameters{Parameters(instant_from_python(start_date, "start_date")), {}};
              }),
-             py::arg("start_date"))
+             py::arg("start_date"), "__init__(self, /, start_date)\n--\n\n")
         .def("add_protocol_json", configured(&Parameters::add_protocol_from_json), py::arg("config"), py::arg("name"),
              py::arg("parameters"),
              keep(doc("add_protocol_json($self, config, name, parameters)", "Add a protocol based on a json configuration")))

@@ -201,7 +201,7 @@ void register_program(py::module_& m) {
             auto& holder = sealed_argument(args[1]);
             BorrowFlag::Shared access(holder.borrow);
             return new Self{compile<Record>(text, initialised(holder)), {}, {}};
-        }))
+        }), "__init__(self, /, *args)\n--\n\n")
         .def("eval", &eval<Record>, py::arg("parameters"), py::arg("timeseries"), py::arg("last_update_time"),
              py::arg("current_time"), K::eval_doc)
         .def("expected_data", &expected_data<Record>, py::arg("parameters"),

@@ -50,7 +50,7 @@ void register_sealed_parameters(py::module_& m) {
     auto cls = py::class_<PySealedParameters>(
         m, "SealedParameters", py::is_final(),
         py::custom_type_setup([](PyHeapTypeObject* heap) { heap->ht_type.tp_name = "SealedParameters"; }))
-        .def(py::init([] { return new PySealedParameters(); }))
+        .def(py::init([] { return new PySealedParameters(); }), "__init__(self, /)\n--\n\n")
         .def(
             "to_json",
             [](py::handle self_handle) {

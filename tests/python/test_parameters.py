@@ -353,3 +353,11 @@ def test_setstate_fills_an_empty_instance():
     back = tarnel.SealedParameters()
     back.__setstate__(s.__getstate__())
     assert back.to_json() == s.to_json()
+
+
+@pytest.mark.parametrize("cls,signature", [
+    (tarnel.Parameters, "(start_date)"), (tarnel.SealedParameters, "()"),
+    (tarnel.Expression, "(*args)"), (tarnel.Condition, "(*args)")])
+def test_constructor_introspection(cls, signature):
+    import inspect
+    assert str(inspect.signature(cls)) == signature
