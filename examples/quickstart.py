@@ -6,8 +6,9 @@ Usage:
     python3 examples/quickstart.py --save data.npz   # write the simulated week (to see the format)
 
 An .npz file holds, for every data key K, the arrays "K|times" (uint32 epoch
-seconds), "K|values" (int64, or object for integers beyond 64 bits) and
-"K|decimals" (a uint32 scalar): each value v stands for v / 10**decimals.
+seconds), "K|values" (int64, or decimal digit strings for integers beyond 64
+bits) and "K|decimals" (a uint32 scalar): each value v stands for
+v / 10**decimals. Files are read without unpickling anything.
 """
 import datetime as dt
 import sys
@@ -63,19 +64,24 @@ def save(data, path):
             value = (np.array([int(START.timestamp())], dtype=np.uint32), np.array([int(value)], dtype=np.int64), 0)
         times, values, decimals = value
         arrays[f"{key}|times"] = times
-        arrays[f"{key}|values"] = values
+        arrays[f"{key}|values"] = values.astype(str) if values.dtype == object else values
         arrays[f"{key}|decimals"] = np.uint32(decimals)
     np.savez(path, **arrays)
 
 
 def load(path):
     data = {}
-    with np.load(path, allow_pickle=True) as archive:
+    with np.load(path, allow_pickle=False) as archive:
         for name in archive.files:
             key, part = name.rsplit("|", 1)
             data.setdefault(key, {})[part] = archive[name]
-    return {key: (parts["times"].astype(np.uint32), parts["values"], int(parts["decimals"]))
-            for key, parts in data.items()}
+    out = {}
+    for key, parts in data.items():
+        values = parts["values"]
+        if values.dtype.kind == "U":  # integers beyond 64 bits
+            values = np.array([int(v) for v in values], dtype=object)
+        out[key] = (parts["times"].astype(np.uint32), values, int(parts["decimals"]))
+    return out
 
 
 def readable(node):
