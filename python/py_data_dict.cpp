@@ -40,11 +40,12 @@ void KeyCache::prepare(std::uint64_t parameters_id) {
 
 const py::object* KeyCache::find(const fields::SimulationField& field) const {
     auto it = keys_.find(&field);
-    return it == keys_.end() ? nullptr : &it->second;
+    if (it == keys_.end() || !(it->second.field == field)) return nullptr;
+    return &it->second.key;
 }
 
 const py::object& KeyCache::insert(const fields::SimulationField& field, py::object key) {
-    return keys_.insert_or_assign(&field, std::move(key)).first->second;
+    return keys_.insert_or_assign(&field, Entry{field, std::move(key)}).first->second.key;
 }
 
 void KeyCache::clear() {

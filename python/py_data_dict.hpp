@@ -13,9 +13,10 @@
 namespace tarnel::python {
 
 // Data keys as Python strings, per field of one compiled program and one
-// sealed parameters value. Fields are identified by address: they live in
-// the program's tree or in the custom functions of those parameters, and
-// neither changes while the cache is kept for them.
+// sealed parameters value. Fields are found by address (they live in the
+// program's tree or in the custom functions of those parameters, neither of
+// which changes while the cache is kept for them) and confirmed by value, so
+// a field met at a reused address is never given another field's key.
 class KeyCache {
 public:
     // Forgets every key unless they were made for `parameters_id`.
@@ -26,7 +27,11 @@ public:
 
 private:
     std::uint64_t parameters_id_ = 0;
-    std::unordered_map<const fields::SimulationField*, pybind11::object> keys_;
+    struct Entry {
+        fields::SimulationField field;
+        pybind11::object key;
+    };
+    std::unordered_map<const fields::SimulationField*, Entry> keys_;
 };
 
 class PyDataDictWithSplitTime final : public eval::SplitTimeDataDict {
