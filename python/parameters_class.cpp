@@ -6,6 +6,7 @@
 #include "arguments.hpp"
 #include "datetime_conversion.hpp"
 #include "exceptions.hpp"
+#include "instance.hpp"
 #include "sealed_parameters_class.hpp"
 #include "tarnel/parameters/config_parameter_ext.hpp"
 #include "tarnel/parameters/custom_function_ops.hpp"
@@ -19,7 +20,8 @@ namespace {
 // Converted arguments first, then exclusive access for the work; an error of
 // the work becomes the exception of its kind.
 template <class Work>
-void change(PyParameters& self, Work&& work) {
+void change(py::handle self_handle, Work&& work) {
+    auto& self = initialised_instance<PyParameters>(self_handle, "Parameters");
     BorrowFlag::Exclusive access(self.borrow);
     if (auto status = work(self.value); !status) raise_error(status.error());
 }
@@ -59,7 +61,7 @@ using Uniswap = util::Status (parameters::Parameters::*)(std::string_view, std::
 using Curve = util::Status (*)(parameters::Parameters&, std::string_view, std::span<const std::string>);
 
 auto uniswap(Uniswap add) {
-    return [add](PyParameters& self, py::handle name, py::handle token0, py::handle token1, py::handle address) {
+    return [add](py::handle self, py::handle name, py::handle token0, py::handle token1, py::handle address) {
         auto n = str_argument(name, "name");
         auto t0 = str_argument(token0, "token0");
         auto t1 = str_argument(token1, "token1");
@@ -69,7 +71,7 @@ auto uniswap(Uniswap add) {
 }
 
 auto curve(Curve add) {
-    return [add](PyParameters& self, py::handle name, py::handle tokens, py::handle address) {
+    return [add](py::handle self, py::handle name, py::handle tokens, py::handle address) {
         auto n = str_argument(name, "name");
         auto t = str_sequence_argument(tokens, "tokens");
         (void)optional_str_argument(address, "address");  // accepted, not used
@@ -80,7 +82,7 @@ auto curve(Curve add) {
 using Lending = util::Status (parameters::Parameters::*)(std::span<const std::string>);
 
 auto lending(Lending add) {
-    return [add](PyParameters& self, py::handle tokens) {
+    return [add](py::handle self, py::handle tokens) {
         std::vector<std::string> symbols;
         for (auto& [symbol, address] : token_pairs_argument(tokens, "tokens")) symbols.push_back(std::move(symbol));
         change(self, [&](parameters::Parameters& p) { return (p.*add)(symbols); });
@@ -91,7 +93,7 @@ using Configured = util::Status (parameters::Parameters::*)(std::string_view, st
                                                             std::span<const std::string>);
 
 auto configured(Configured add) {
-    return [add](PyParameters& self, py::handle config, py::handle name, py::handle values) {
+    return [add](py::handle self, py::handle config, py::handle name, py::handle values) {
         auto c = str_argument(config, "config");
         auto n = str_argument(name, "name");
         auto v = str_sequence_argument(values, "parameters");
@@ -139,7 +141,7 @@ void register_parameters(py::module_& m) {
                       std::string("Configure an Curve crypto protocol") + token_lines)))
         .def(
             "add_common",
-            [](PyParameters& self, py::handle tokens) {
+            [](py::handle self, py::handle tokens) {
                 auto t = str_sequence_argument(tokens, "tokens");
                 change(self, [&](Parameters& p) { return p.add_common(t); });
             },
@@ -149,7 +151,7 @@ void register_parameters(py::module_& m) {
                      "* `spot_pairs`: array of spot pairs")))
         .def(
             "add_agents",
-            [](PyParameters& self, py::handle agents) {
+            [](py::handle self, py::handle agents) {
                 auto a = str_sequence_argument(agents, "agents");
                 change(self, [&](Parameters& p) { return p.add_agents(a); });
             },
@@ -158,7 +160,7 @@ void register_parameters(py::module_& m) {
                      "Add agents ids in the parameters\n\n# Arguments\n\n* `agents`: list of agent ids")))
         .def(
             "add_agent_variables",
-            [](PyParameters& self, py::handle agent_name, py::handle variables) {
+            [](py::handle self, py::handle agent_name, py::handle variables) {
                 auto agent = str_argument(agent_name, "agent_name");
                 auto v = str_sequence_argument(variables, "variables");
                 change(self, [&](Parameters& p) { return p.add_agent_variables(agent, v); });
@@ -169,7 +171,7 @@ void register_parameters(py::module_& m) {
                      "* `variables`: list of variable name to declare  ")))
         .def(
             "add_custom_function",
-            [](PyParameters& self, py::handle function) {
+            [](py::handle self, py::handle function) {
                 auto text = str_argument(function, "function");
                 change(self, [&](Parameters& p) { return parameters::add_custom_function(p, text); });
             },
@@ -180,7 +182,8 @@ void register_parameters(py::module_& m) {
                      "them.\n\n# Arguments\n\n* `function`: function definition string")))
         .def(
             "seal",
-            [](PyParameters& self) {
+            [](py::handle self_handle) {
+                auto& self = initialised_instance<PyParameters>(self_handle, "Parameters");
                 BorrowFlag::Shared access(self.borrow);
                 return make_sealed_parameters(parameters::seal(self.value));
             },

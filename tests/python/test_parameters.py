@@ -361,3 +361,27 @@ def test_setstate_fills_an_empty_instance():
 def test_constructor_introspection(cls, signature):
     import inspect
     assert str(inspect.signature(cls)) == signature
+
+
+def test_parameters_made_by_new_alone_refuse_every_method():
+    p = tarnel.Parameters.__new__(tarnel.Parameters)
+    calls = [lambda: p.add_agents(["a"]), lambda: p.seal(), lambda: p.add_common(["WETH"]),
+             lambda: p.add_uniswap_v3_protocol("pool", "WETH", "USDC"), lambda: p.add_custom_function("function f() { return 1 }"),
+             lambda: p.add_aave_v3_protocol([("USDC", None)]), lambda: p.add_agent_variables("a", ["x"])]
+    for call in calls:
+        with pytest.raises(TypeError, match=r"^Parameters.__init__\(\) has not been called$"):
+            call()
+    p.__init__(START)
+    p.add_agents(["a"])
+    assert signature_of(p.seal()) == signature_of(tarnel.Parameters(START).seal())
+
+
+@pytest.mark.parametrize("call", [
+    lambda: tarnel.Parameters.add_agents(5, ["a"]),
+    lambda: tarnel.Parameters.seal(tarnel.SealedParameters()),
+    lambda: tarnel.SealedParameters.to_json(tarnel.Parameters(START)),
+    lambda: tarnel.SealedParameters.__setstate__(None, b"\xc0"),
+])
+def test_methods_refuse_foreign_instances(call):
+    with pytest.raises(TypeError):
+        call()
