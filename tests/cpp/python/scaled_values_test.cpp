@@ -32,7 +32,9 @@ std::vector<std::int64_t> edge_values() {
     std::vector<std::int64_t> v = {0, 1, -1, 5, -5, 9, 10, 11, 15, 25, 99, 100, 101, 12345, -12345,
                                    std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min(),
                                    std::numeric_limits<std::int64_t>::min() + 1, (std::int64_t{1} << 53) - 1,
-                                   std::int64_t{1} << 53, (std::int64_t{1} << 53) + 1, 4503599627370497};
+                                   std::int64_t{1} << 53, (std::int64_t{1} << 53) + 1, 4503599627370497,
+                                   (std::int64_t{1} << 50) - 1, std::int64_t{1} << 50, -(std::int64_t{1} << 50) + 1,
+                                   -(std::int64_t{1} << 50), (std::int64_t{1} << 51) - 1, -(std::int64_t{1} << 51)};
     for (int k = 0; k <= 18; ++k) {
         std::int64_t p = 1;
         for (int i = 0; i < k; ++i) p *= 10;
@@ -65,6 +67,18 @@ TEST_P(EveryDecimalCount, RandomValuesMatchTheDecimalConversion) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, EveryDecimalCount, ::testing::Range(std::uint32_t{0}, std::uint32_t{29}));
+
+// Blocks of small values take a shortcut; one large value in a block must
+// not change the others, and blocks may mix.
+TEST_P(EveryDecimalCount, SmallValuesAloneAndMixedMatch) {
+    std::mt19937_64 rng(GetParam() + 100);
+    std::vector<std::int64_t> small;
+    for (int i = 0; i < 3000; ++i) small.push_back(static_cast<std::int64_t>(rng() % (std::uint64_t{1} << 50)) - (std::int64_t{1} << 49));
+    expect_same_as_decimal(small, GetParam());
+    auto mixed = small;
+    for (std::size_t i = 0; i < mixed.size(); i += 700) mixed[i] = std::numeric_limits<std::int64_t>::max() - static_cast<std::int64_t>(i);
+    expect_same_as_decimal(mixed, GetParam());
+}
 
 TEST(ScaledValues, CountsAbove28AreNaN) {
     for (std::uint32_t d : {29u, 30u, 1000u, 4294967295u}) {
