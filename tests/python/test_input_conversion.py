@@ -344,3 +344,29 @@ def test_exact_time_bounds():
 def test_datetimes_with_microseconds_in_windows():
     data = {KEY: series([1, 2], end=NOW)}
     assert evaluate(f"sum of {KEY} between t=t-hours(1) and t", data, current=NOW + dt.timedelta(microseconds=1)) == 2
+
+
+def patched(text, old, new):
+    """A compiled program whose state has one byte pattern replaced (forms program text cannot write)."""
+    from support import sealed
+    s = sealed()
+    state = tarnel.Expression(text, s).__getstate__()
+    assert state.count(old) == 1
+    program = tarnel.Expression()
+    program.__setstate__(state.replace(old, new))
+    return program, s
+
+
+def test_negative_delay_moves_the_bound_after_the_current_time():
+    program, s = patched(f"sum of {KEY} between t=t-days(1) and t=t-hours(1)", b"\xa5Hours\x01", b"\xa5Hours\xff")
+    assert "DelayedCurrentTime(Hours(-1))" in program.expected_time_range(s)[0]
+    data = {KEY: series([1, 2, 4], end=NOW + dt.timedelta(hours=1))}
+    assert program.eval(s, data, None, NOW) == 7
+
+
+def test_absent_exact_time_resolves_to_the_start_date():
+    program, s = patched(f"sum of {KEY} between t=2 and t", b"\xa9ExactTime\xa12", b"\xa9ExactTime\xa3NaN")
+    assert program.expected_time_range(s) == ["Window { begin: ExactTime(NaN), end: CurrentTime }"]
+    data = {KEY: (np.array([epoch(START) - 1, epoch(START), epoch(START) + 10], dtype=np.uint32),
+                  np.array([1, 2, 4], dtype=np.int64), 0)}
+    assert program.eval(s, data, None, NOW) == 6
