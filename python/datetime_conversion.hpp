@@ -2,6 +2,7 @@
 // Timezone-aware UTC datetimes from Python arguments.
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <string_view>
 
 #include "tarnel/timeseries/instant.hpp"

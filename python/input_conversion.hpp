@@ -12,8 +12,10 @@
 
 namespace tarnel::python {
 
-// An absent result stands for a value that cannot be represented (decimal
-// count above 28, magnitude of 2^96 or more).
+// Python code may run during a read (a value's __str__ or __index__), so the
+// caller holds a reference to `value` throughout. An absent result stands for
+// a value that cannot be represented (decimal count above 28, magnitude of
+// 2^96 or more).
 util::Result<std::optional<decimal::DecimalValue>> read_scalar(pybind11::handle value, std::string_view key);
 
 util::Result<timeseries::SingleTimeseries> read_series(pybind11::handle value, std::string_view key);
