@@ -80,6 +80,38 @@ TEST_P(EveryDecimalCount, SmallValuesAloneAndMixedMatch) {
     expect_same_as_decimal(mixed, GetParam());
 }
 
+// The conversion picks the AVX2 steps where the processor has them; the
+// portable steps must give the same bits.
+class CountsWithSteps : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(CountsWithSteps, PortableStepsMatchTheDecimalConversion) {
+    const std::uint32_t d = GetParam();
+    namespace detail = tarnel::python::scaled_detail;
+    double t = 1;
+    std::uint64_t p = 1;
+    for (std::uint32_t i = 0; i < d; ++i) p *= 10, t *= 10;
+    const auto values = random_values(d + 200);
+    std::vector<double> qd, rd, sign, out(values.size()), small_out(values.size());
+    std::vector<std::int64_t> small;
+    for (auto v : values) {
+        const std::uint64_t c = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+        qd.push_back(static_cast<double>(c / p));
+        rd.push_back(static_cast<double>(c % p));
+        sign.push_back(v < 0 ? -1.0 : 1.0);
+        small.push_back(v % tarnel::python::scaled_detail::small_limit);
+    }
+    detail::finish_block_plain(qd.data(), rd.data(), sign.data(), t, out.data(), out.size());
+    detail::divide_block_plain(small.data(), t, small_out.data(), small.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double expected = DecimalValue::from_int_scaled(values[i], d)->to_double();
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(out[i]), std::bit_cast<std::uint64_t>(expected)) << values[i];
+        const double small_expected = DecimalValue::from_int_scaled(small[i], d)->to_double();
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(small_out[i]), std::bit_cast<std::uint64_t>(small_expected)) << small[i];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, CountsWithSteps, ::testing::Range(std::uint32_t{1}, std::uint32_t{20}));
+
 TEST(ScaledValues, CountsAbove28AreNaN) {
     for (std::uint32_t d : {29u, 30u, 1000u, 4294967295u}) {
         for (double x : convert({0, 1, -7}, d)) EXPECT_TRUE(std::isnan(x)) << d;
