@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build git pkg-config
   python3-dev python3-numpy python3-pytest
-  pybind11-dev libmsgpack-cxx-dev libyaml-cpp-dev libspdlog-dev libfmt-dev nlohmann-json3-dev
+  pybind11-dev libmsgpack-cxx-dev libyaml-cpp-dev libspdlog-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 missing=()
