@@ -4,6 +4,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -164,21 +166,44 @@ std::vector<double> int64_values_to_double(const SeriesTuple& t) {
     return scaled_int64_to_double(element(t.values, 0), static_cast<std::size_t>(length(t.values)), t.decimals);
 }
 
+// The timestamps as one aligned run (a copy only when the array is not aligned).
+struct Stamps {
+    const std::uint32_t* data = nullptr;
+    std::size_t size = 0;
+    std::vector<std::uint32_t> copy;
+};
+
+Stamps stamps_of(const SeriesTuple& t) {
+    Stamps s;
+    s.size = static_cast<std::size_t>(length(t.times));
+    s.data = reinterpret_cast<const std::uint32_t*>(element(t.times, 0));
+    if (!aligned(t.times)) {
+        s.copy.resize(s.size);
+        std::memcpy(s.copy.data(), element(t.times, 0), s.size * sizeof(std::uint32_t));
+        s.data = s.copy.data();
+    }
+    return s;
+}
+
+util::Result<timeseries::SingleTimeseries> series_from(std::span<const std::uint32_t> stamps, std::vector<double> values,
+                                                       std::string_view key) {
+    auto series = timeseries::SingleTimeseries::from_components(timeseries::generate_datetimes_from_epoch(stamps),
+                                                                std::move(values), std::nullopt);
+    if (!series) return util::fail(std::move(series.error()).context(fmt::format("While building timeseries for key '{}'", key)));
+    return series;
+}
+
 util::Result<timeseries::SingleTimeseries> build_series(const SeriesTuple& t, std::vector<double> values,
                                                         std::string_view key) {
     if (!contiguous(t.times)) return util::fail("The given array is not contiguous");
-    const auto n = static_cast<std::size_t>(length(t.times));
-    const auto* data = reinterpret_cast<const std::uint32_t*>(element(t.times, 0));
-    std::vector<std::uint32_t> copy;
-    if (!aligned(t.times)) {
-        copy.resize(n);
-        std::memcpy(copy.data(), element(t.times, 0), n * sizeof(std::uint32_t));
-        data = copy.data();
-    }
-    auto series = timeseries::SingleTimeseries::from_components(
-        timeseries::generate_datetimes_from_epoch(std::span(data, n)), std::move(values), std::nullopt);
-    if (!series) return util::fail(std::move(series.error()).context(fmt::format("While building timeseries for key '{}'", key)));
-    return series;
+    const Stamps stamps = stamps_of(t);
+    return series_from(std::span(stamps.data, stamps.size), std::move(values), key);
+}
+
+bool strictly_increasing(const std::uint32_t* s, std::size_t n) {
+    bool increasing = true;
+    for (std::size_t i = 1; i < n; ++i) increasing &= s[i] > s[i - 1];
+    return increasing;
 }
 
 util::Error invalid(std::string message) { return util::Error(std::move(message), ErrorKind::InvalidDatatype); }
@@ -219,6 +244,17 @@ std::optional<DecimalValue> plain_number(py::handle value) {
     return parsed;
 }
 
+// Steps of a series read of the int64 form before any conversion.
+util::Status check_int64_series(const SeriesTuple& t, std::string_view key) {
+    if (auto s = check_sizes(t, key); !s) return s;
+    if (!contiguous(t.values)) {
+        return util::fail(invalid(fmt::format(
+            "While extracting timeseries (u32 times, i64 values, decimal count) from key '{}': not contiguous slice",
+            key)));
+    }
+    return {};
+}
+
 }  // namespace
 
 util::Result<std::optional<DecimalValue>> read_scalar(py::handle value, std::string_view key) {
@@ -257,12 +293,7 @@ util::Result<timeseries::SingleTimeseries> read_series(py::handle value, std::st
     auto as_int64 = extract_tuple(value, ValueKind::Int64);
     if (as_int64) {
         const auto& t = *as_int64;
-        if (auto s = check_sizes(t, key); !s) return util::fail(std::move(s.error()));
-        if (!contiguous(t.values)) {
-            return util::fail(invalid(fmt::format(
-                "While extracting timeseries (u32 times, i64 values, decimal count) from key '{}': not contiguous slice",
-                key)));
-        }
+        if (auto s = check_int64_series(t, key); !s) return util::fail(std::move(s.error()));
         return build_series(t, int64_values_to_double(t), key);
     }
 
@@ -296,6 +327,35 @@ util::Result<timeseries::SingleTimeseries> read_series(py::handle value, std::st
         "Cannot extract timeseries on key {}\nexpect (numpy.array of uint32, numpy.array of int64, uint32) or "
         "(numpy.array of uint32, numpy.array of BigInt, uint32)\n\n{}\n\n{}",
         key, as_int64.error(), as_big.error())));
+}
+
+}  // namespace tarnel::python
+
+namespace tarnel::python {
+
+std::optional<util::Result<timeseries::SingleTimeseries>> read_int64_series_window(py::handle value,
+                                                                                   std::string_view key,
+                                                                                   const WindowBounds& bounds) {
+    auto as_int64 = extract_tuple(value, ValueKind::Int64);
+    if (!as_int64) return std::nullopt;
+    const auto& t = *as_int64;
+    if (auto s = check_int64_series(t, key); !s) return util::fail(std::move(s.error()));
+    if (!contiguous(t.times)) return util::fail("The given array is not contiguous");
+    const Stamps stamps = stamps_of(t);
+    // Out of order: the whole read reports it, exactly as without a window.
+    if (!strictly_increasing(stamps.data, stamps.size)) return build_series(t, int64_values_to_double(t), key);
+    auto window = bounds();
+    if (!window) return util::fail(std::move(window.error()));
+    const auto instant = [](std::uint32_t s) { return timeseries::Instant(std::chrono::seconds(s)); };
+    const auto* end = stamps.data + stamps.size;
+    const auto* first = std::lower_bound(stamps.data, end, window->first,
+                                         [&](std::uint32_t s, timeseries::Instant b) { return instant(s) < b; });
+    const auto* last = std::upper_bound(first, end, window->second,
+                                        [&](timeseries::Instant e, std::uint32_t s) { return e < instant(s); });
+    const auto lo = static_cast<std::size_t>(first - stamps.data);
+    const std::size_t count = first < last ? static_cast<std::size_t>(last - first) : 0;
+    const char* values = element(t.values, 0) + lo * sizeof(std::int64_t);
+    return series_from(std::span(stamps.data + lo, count), scaled_int64_to_double(values, count, t.decimals), key);
 }
 
 }  // namespace tarnel::python

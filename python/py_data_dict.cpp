@@ -4,6 +4,7 @@
 
 #include "input_conversion.hpp"
 #include "python_error.hpp"
+#include "tarnel/timeseries/filter.hpp"
 
 namespace py = pybind11;
 
@@ -95,6 +96,22 @@ util::Result<timeseries::SingleTimeseries> PyDataDictWithSplitTime::read_timeser
         auto entry = lookup(field);
         if (!entry) return util::fail(std::move(entry.error()));
         return python::read_series(entry->value, text_of(entry->key));
+    });
+}
+
+util::Result<timeseries::SingleTimeseries> PyDataDictWithSplitTime::get_timeseries_window(
+    const fields::SimulationField& field, const grammar::Window& window) {
+    return guarded([&]() -> util::Result<timeseries::SingleTimeseries> {
+        auto entry = lookup(field);
+        if (!entry) return util::fail(std::move(entry.error()));
+        const auto key = text_of(entry->key);
+        auto bounds = [&] { return materialize_window(window); };
+        if (auto windowed = python::read_int64_series_window(entry->value, key, bounds)) return std::move(*windowed);
+        auto series = python::read_series(entry->value, key);
+        if (!series) return series;
+        auto b = bounds();
+        if (!b) return util::fail(std::move(b.error()));
+        return timeseries::filter_timeseries(*series, b->first, b->second);
     });
 }
 

@@ -40,6 +40,9 @@ public:
     PyDataDictWithSplitTime(pybind11::handle data, const parameters::SealedParameters& parameters,
                             eval::SplitTime times, KeyCache& keys);
 
+    util::Result<timeseries::SingleTimeseries> get_timeseries_window(const fields::SimulationField& field,
+                                                                     const grammar::Window& window) override;
+
 protected:
     util::Result<std::optional<decimal::DecimalValue>> read_scalar(const fields::SimulationField& field) override;
     util::Result<timeseries::SingleTimeseries> read_timeseries(const fields::SimulationField& field) override;

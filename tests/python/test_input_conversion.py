@@ -370,3 +370,64 @@ def test_absent_exact_time_resolves_to_the_start_date():
     data = {KEY: (np.array([epoch(START) - 1, epoch(START), epoch(START) + 10], dtype=np.uint32),
                   np.array([1, 2, 4], dtype=np.int64), 0)}
     assert program.eval(s, data, None, NOW) == 6
+
+
+# A series feeding a window directly converts only the points inside it; the
+# object-array form is read whole and windowed afterwards. Both must agree.
+def window_cases():
+    rng = np.random.default_rng(7)
+    base = epoch(NOW) - 600
+    times = np.sort(rng.choice(np.arange(base, base + 600), 40, replace=False)).astype(np.uint32)
+    values = rng.integers(-10 ** 17, 10 ** 17, 40, dtype=np.int64)
+    windows = ["t=t-minutes(10) and t", "t=t-minutes(20) and t=t-minutes(11)", "t=t-minutes(1) and t",
+               "t=t-minutes(1) and t=t-minutes(5)"]
+
+    def exact(seconds):
+        # Exact times are years since the start date; these fall between whole seconds too.
+        return f"t={(base - epoch(START) + seconds) / 31536000:.12f}"
+
+    for _ in range(20):
+        a, b = sorted(rng.uniform(-30, 630, 2))
+        windows.append(f"{exact(a)} and {exact(b)}")
+    return [(times, values, d, w) for d in (0, 6, 15, 29) for w in windows[::3 if d else 1]]
+
+
+@pytest.mark.parametrize("times,values,decimals,window", window_cases())
+def test_windowed_reads_agree_with_whole_reads(times, values, decimals, window):
+    current = NOW + dt.timedelta(seconds=30)
+    text = f"sum of {KEY} between {window} + 0 * mean of {KEY} between {window}"
+    fast = evaluate(text, {KEY: (times, values, decimals)}, current=current)
+    whole = evaluate(text, {KEY: (times, np.array([int(v) for v in values], dtype=object), decimals)},
+                     current=current)
+    assert fast == whole
+
+
+FAR_BOUND = "t=t-days(100000000000) and t"
+
+
+@pytest.mark.parametrize("value,exc,start", [
+    (series([1, 2, 3]), RuntimeError, "Window bound DelayedCurrentTime(Days(100000000000)) is out of the "
+                                      "representable time range"),
+    (big([1, 2, 3]), RuntimeError, "Window bound DelayedCurrentTime(Days(100000000000))"),
+    (repeated_times(), RuntimeError, f"While building timeseries for key '{KEY}'"),
+    (strided([1, 2, 3]), tarnel.InvalidDatatypeError, "While extracting timeseries (u32 times, i64 values"),
+    (non_contiguous_times(), RuntimeError, "The given array is not contiguous"),
+    ((np.array([], dtype=np.uint32), np.array([], dtype=np.int64), 0), tarnel.EmptyTimeseriesError, "Empty"),
+])
+def test_read_errors_come_before_window_bound_errors(value, exc, start):
+    with pytest.raises(exc) as info:
+        evaluate(f"mean of {KEY} between {FAR_BOUND}", {KEY: value})
+    assert type(info.value) is exc
+    assert str(info.value).startswith(start)
+
+
+def test_missing_key_comes_before_window_bound_errors():
+    with pytest.raises(tarnel.MissingDataError):
+        evaluate(f"mean of {KEY} between {FAR_BOUND}", {})
+
+
+def test_out_of_order_timestamps_fail_even_outside_the_window():
+    times, values, d = series([1, 2, 3, 4])
+    times[0] = times[1]
+    with pytest.raises(RuntimeError, match="While building timeseries"):
+        evaluate(f"sum of {KEY} between t=t-hours(1) and t", {KEY: (times, values, d)})

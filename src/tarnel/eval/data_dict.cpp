@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "tarnel/eval/global_time.hpp"
+#include "tarnel/timeseries/filter.hpp"
 
 namespace tarnel::eval {
 
@@ -62,6 +63,23 @@ util::Result<Instant> materialize_time(const SplitTime& times, const grammar::Bo
         bound.variant());
     if (!r) return util::fail(out_of_range(bound));
     return r;
+}
+
+util::Result<std::pair<Instant, Instant>> DataDict::materialize_window(const grammar::Window& window) {
+    auto begin = materialize_time(window.begin);
+    if (!begin) return util::fail(std::move(begin.error()));
+    auto end = materialize_time(window.end);
+    if (!end) return util::fail(std::move(end.error()));
+    return std::pair{*begin, *end};
+}
+
+util::Result<timeseries::SingleTimeseries> DataDict::get_timeseries_window(const fields::SimulationField& field,
+                                                                           const grammar::Window& window) {
+    auto series = get_timeseries(field);
+    if (!series) return series;
+    auto bounds = materialize_window(window);
+    if (!bounds) return util::fail(std::move(bounds.error()));
+    return timeseries::filter_timeseries(*series, bounds->first, bounds->second);
 }
 
 util::Result<std::optional<decimal::DecimalValue>> SplitTimeDataDict::get_scalar(const fields::SimulationField& field) {

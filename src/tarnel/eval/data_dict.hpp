@@ -2,10 +2,12 @@
 // Everything evaluation reads: the current scalar of a field, the whole series
 // of a field, and the instant a window bound stands for.
 #include <optional>
+#include <utility>
 
 #include "tarnel/decimal/decimal.hpp"
 #include "tarnel/fields/simulation_field.hpp"
 #include "tarnel/grammar/bound_expr.hpp"
+#include "tarnel/grammar/window.hpp"
 #include "tarnel/timeseries/instant.hpp"
 #include "tarnel/timeseries/single_timeseries.hpp"
 #include "tarnel/util/error.hpp"
@@ -27,6 +29,14 @@ public:
     // The whole series, without sampling; windowing happens afterwards.
     virtual util::Result<timeseries::SingleTimeseries> get_timeseries(const fields::SimulationField& field) = 0;
     virtual util::Result<timeseries::Instant> materialize_time(const grammar::BoundExpr& bound) = 0;
+    // The points of the series inside the window (both ends included), as
+    // the whole series windowed afterwards: errors of the read come before
+    // those of the bounds. A source may skip converting the points outside.
+    virtual util::Result<timeseries::SingleTimeseries> get_timeseries_window(const fields::SimulationField& field,
+                                                                             const grammar::Window& window);
+
+    // The instants of the window's two bounds, begin first.
+    util::Result<std::pair<timeseries::Instant, timeseries::Instant>> materialize_window(const grammar::Window& window);
 };
 
 // The three instants of one evaluation. Times in the language are years of

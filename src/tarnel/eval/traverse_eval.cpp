@@ -90,13 +90,19 @@ util::Result<Decimal> eval_call(const NumExpr::Call& call, EvalContext& ctx, Loc
     return util::fail(fmt::format("Undefined function {} (with {} arguments)", call.name, n));
 }
 
-util::Result<timeseries::SingleTimeseries> read_series(const grammar::VecExpr& series, EvalContext& ctx) {
+// The field an aggregation reads, or why it has none.
+util::Result<const fields::SimulationField*> series_field(const grammar::VecExpr& series) {
     using I = grammar::Identifier;
     const grammar::Identifier& id = series.identifier();
     if (const auto* u = id.get_if<I::Unchecked>()) return util::fail(unbound(*u));
     if (id.get_if<I::Local>() != nullptr)
         return util::fail("Local identifier not supported; Vec is required for aggregation");
-    const auto& field = std::get<I::Field>(id.variant()).field;
+    return &std::get<I::Field>(id.variant()).field;
+}
+
+// The whole series, through its vector function if it has one.
+util::Result<timeseries::SingleTimeseries> read_whole(const grammar::VecExpr& series,
+                                                      const fields::SimulationField& field, EvalContext& ctx) {
     if (const auto* c = series.get_if<grammar::VecExpr::Call1>()) {
         auto function = VectorFunction::build(c->name);
         if (!function) return util::fail(std::move(function.error()));
@@ -107,21 +113,32 @@ util::Result<timeseries::SingleTimeseries> read_series(const grammar::VecExpr& s
     return ctx.data.get_timeseries(field);
 }
 
+// The whole series, resampled to days when the metric asks for it, then windowed.
+util::Result<timeseries::SingleTimeseries> read_whole_then_window(const NumExpr::Aggregation& agg,
+                                                                  const fields::SimulationField& field, bool daily,
+                                                                  EvalContext& ctx) {
+    auto series = read_whole(agg.series, field, ctx);
+    if (!series) return series;
+    if (daily) {
+        auto resampled = timeseries::resample_timeseries(*series, daily_sampling);
+        if (!resampled) return util::fail(std::move(resampled.error()));
+        *series = std::move(*resampled);
+    }
+    auto bounds = ctx.data.materialize_window(agg.window);
+    if (!bounds) return util::fail(std::move(bounds.error()));
+    return timeseries::filter_timeseries(*series, bounds->first, bounds->second);
+}
+
 util::Result<Decimal> eval_aggregation(const NumExpr::Aggregation& agg, EvalContext& ctx) {
     auto metric = MetricsFunctions::build(agg.name);
     if (!metric) return util::fail(std::move(metric.error()));
-    auto series = read_series(agg.series, ctx);
-    if (!series) return util::fail(std::move(series.error()));
-    if ((*metric)->daily) {
-        auto daily = timeseries::resample_timeseries(*series, daily_sampling);
-        if (!daily) return util::fail(std::move(daily.error()));
-        *series = std::move(*daily);
-    }
-    auto begin = ctx.data.materialize_time(agg.window.begin);
-    if (!begin) return util::fail(std::move(begin.error()));
-    auto end = ctx.data.materialize_time(agg.window.end);
-    if (!end) return util::fail(std::move(end.error()));
-    auto window = timeseries::filter_timeseries(*series, *begin, *end);
+    auto field = series_field(agg.series);
+    if (!field) return util::fail(std::move(field.error()));
+    // A plain series feeds the window directly, so the source may convert
+    // only the points inside it.
+    const bool plain = !(*metric)->daily && agg.series.get_if<grammar::VecExpr::Call1>() == nullptr;
+    auto window = plain ? ctx.data.get_timeseries_window(**field, agg.window)
+                        : read_whole_then_window(agg, **field, (*metric)->daily, ctx);
     if (!window) return util::fail(std::move(window.error()));
     auto value = (*metric)->impl(*window);
     if (!value) return util::fail(std::move(value.error()));
