@@ -287,7 +287,16 @@ INSTANTIATE_TEST_SUITE_P(
                             BoundExpr::DelayedCurrentTime{TimeExpr::Minutes{100'000'000'000'000}},
                             BoundExpr::CurrentTime{}),
                 "error: Window bound DelayedCurrentTime(Minutes(100000000000000)) is out of the representable time "
-                "range"}),
+                "range"},
+        AggCase{"missing_series_before_window_bound",
+                aggregation("mean", series_of("missing"),
+                            BoundExpr::DelayedCurrentTime{TimeExpr::Minutes{100'000'000'000'000}},
+                            BoundExpr::CurrentTime{}),
+                "error: Undefined key 'missing'"},
+        AggCase{"daily_metric_missing_series_before_window_bound",
+                aggregation("volatility", series_of("missing"), BoundExpr::CurrentTime{},
+                            BoundExpr::DelayedCurrentTime{TimeExpr::Minutes{100'000'000'000'000}}),
+                "error: Undefined key 'missing'"}),
     RowName{});
 
 TEST(EvalAggregationDaily, ResamplesBeforeWindowing) {
