@@ -36,7 +36,7 @@ std::size_t targets_used = 0;
 constexpr Py_ssize_t stack_values = 8;
 
 PyObject* forward_with_self(PyObject* original, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) {
+                            PyObject* kwnames) noexcept {
     const Py_ssize_t count = nargs + (kwnames != nullptr ? PyTuple_GET_SIZE(kwnames) : 0);
     PyObject* stack[stack_values + 1];
     PyObject** values = stack;
@@ -52,7 +52,7 @@ PyObject* forward_with_self(PyObject* original, PyObject* self, PyObject* const*
 }
 
 template <std::size_t I>
-PyObject* trampoline(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* trampoline(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     const Target& target = targets[I];
     // A static method's `self` is the class, which the original does not take.
     if (target.is_static) return PyObject_Vectorcall(target.original, args, static_cast<std::size_t>(nargs), kwnames);
@@ -60,7 +60,7 @@ PyObject* trampoline(PyObject* self, PyObject* const* args, Py_ssize_t nargs, Py
 }
 
 // Constructors are not called in loops: a bound method is simplest.
-int forward_init(PyObject* original, PyObject* self, PyObject* args, PyObject* kwargs) {
+int forward_init(PyObject* original, PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     PyObject* bound = PyMethod_New(original, self);
     if (bound == nullptr) return -1;
     PyObject* result = PyObject_Call(bound, args, kwargs);
@@ -71,7 +71,7 @@ int forward_init(PyObject* original, PyObject* self, PyObject* args, PyObject* k
 }
 
 template <std::size_t I>
-int init_trampoline(PyObject* self, PyObject* args, PyObject* kwargs) {
+int init_trampoline(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     return forward_init(targets[I].original, self, args, kwargs);
 }
 

@@ -10,9 +10,10 @@
 
 namespace tarnel::python {
 
-// Replaces the pybind11 methods and static methods in `cls`'s own dict;
-// `__init__` and every other entry stay as they are. Raises ImportError when
-// the pool of forwarding functions is used up.
+// Replaces the pybind11 methods and static methods in `cls`'s own dict, and
+// its `__init__` by a slot wrapper when the class documents a text signature
+// (inspect then reads that one); every other entry stays as it is. Raises
+// ImportError when the pool of forwarding functions is used up.
 void adopt_method_descriptors(pybind11::handle cls);
 
 }  // namespace tarnel::python
