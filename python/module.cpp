@@ -2,6 +2,7 @@
 #include <pybind11/pybind11.h>
 
 #include "exceptions.hpp"
+#include "method_descriptors.hpp"
 #include "parameters_class.hpp"
 #include "program_class.hpp"
 #include "sealed_parameters_class.hpp"
@@ -19,6 +20,9 @@ PYBIND11_MODULE(tarnel, m) {
     tarnel::python::register_expression(m);
     tarnel::python::register_parameters(m);
     tarnel::python::register_sealed_parameters(m);
+    for (const char* name : {"Condition", "Expression", "Parameters", "SealedParameters"}) {
+        tarnel::python::adopt_method_descriptors(m.attr(name));
+    }
     tarnel::python::register_exceptions(m);
     m.def("full_version", &tarnel::util::full_version);
 }

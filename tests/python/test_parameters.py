@@ -357,7 +357,7 @@ def test_setstate_fills_an_empty_instance():
 
 @pytest.mark.parametrize("cls,signature", [
     (tarnel.Parameters, "(start_date)"), (tarnel.SealedParameters, "()"),
-    (tarnel.Expression, "(*args)"), (tarnel.Condition, "(*args)")])
+    (tarnel.Expression, "(self, /, input, parameters)"), (tarnel.Condition, "(self, /, input, parameters)")])
 def test_constructor_introspection(cls, signature):
     import inspect
     assert str(inspect.signature(cls)) == signature
