@@ -127,11 +127,12 @@ PyMethodDef* trampoline_for(py::handle function, bool is_static) {
     const PyMethodDef* original = reinterpret_cast<PyCFunctionObject*>(function.ptr())->m_ml;
     return new PyMethodDef{keep(original->ml_name),
                            reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(trampolines[index])),
-                           METH_FASTCALL | METH_KEYWORDS, keep(original->ml_doc)};
+                           METH_FASTCALL | METH_KEYWORDS | (is_static ? METH_STATIC : 0), keep(original->ml_doc)};
 }
 
-// What a native type's method table makes of `def`, except that a static
-// method's builtin keeps the class as its `__self__` (METH_STATIC would hide it).
+// What a native type's method table makes of `def`: a static method's builtin
+// holds the class (its qualified name reads "<Class>.<name>") but, flagged
+// METH_STATIC, shows None as its `__self__` and is called without it.
 py::object descriptor(py::handle cls, PyMethodDef* def, bool is_static) {
     if (!is_static) {
         return py::reinterpret_steal<py::object>(PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(cls.ptr()), def));

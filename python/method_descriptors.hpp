@@ -3,7 +3,7 @@
 // builtin bound to a capsule, so Python sees "PyCapsule.eval" as its qualified
 // name and cannot read a signature off the bound method. This swaps every such
 // entry for what a native type's method table would give: a method_descriptor
-// (or a staticmethod around a builtin bound to the class) that forwards each
+// (or a staticmethod around a builtin of the class) that forwards each
 // call to the original pybind11 function, so conversion and error texts stay
 // exactly those of the registration code.
 #include <pybind11/pybind11.h>

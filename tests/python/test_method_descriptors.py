@@ -75,12 +75,12 @@ def test_instance_method_is_a_method_descriptor(cls, name, params):
 
 
 @pytest.mark.parametrize("cls,name,params", cases(STATIC_METHODS))
-def test_static_method_wraps_a_builtin_bound_to_the_class(cls, name, params):
+def test_static_method_wraps_a_builtin_of_the_class(cls, name, params):
     entry = vars(cls)[name]
     assert type(entry) is staticmethod
     function = entry.__func__
     assert type(function) is types.BuiltinFunctionType
-    assert function.__self__ is cls
+    assert function.__self__ is None
     assert getattr(cls, name) is function
     assert function.__name__ == name
     assert function.__qualname__ == f"{cls.__name__}.{name}"
