@@ -201,9 +201,10 @@ util::Result<timeseries::SingleTimeseries> build_series(const SeriesTuple& t, st
 }
 
 bool strictly_increasing(const std::uint32_t* s, std::size_t n) {
-    bool increasing = true;
-    for (std::size_t i = 1; i < n; ++i) increasing &= s[i] > s[i - 1];
-    return increasing;
+    // An integer accumulator without an early exit: the loop vectorizes.
+    std::uint32_t out_of_order = 0;
+    for (std::size_t i = 1; i < n; ++i) out_of_order |= static_cast<std::uint32_t>(s[i] <= s[i - 1]);
+    return out_of_order == 0;
 }
 
 util::Error invalid(std::string message) { return util::Error(std::move(message), ErrorKind::InvalidDatatype); }
