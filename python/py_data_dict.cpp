@@ -4,7 +4,6 @@
 
 #include "input_conversion.hpp"
 #include "python_error.hpp"
-#include "tarnel/timeseries/filter.hpp"
 
 namespace py = pybind11;
 
@@ -109,9 +108,7 @@ util::Result<timeseries::SingleTimeseries> PyDataDictWithSplitTime::get_timeseri
         if (auto windowed = python::read_int64_series_window(entry->value, key, bounds)) return std::move(*windowed);
         auto series = python::read_series(entry->value, key);
         if (!series) return series;
-        auto b = bounds();
-        if (!b) return util::fail(std::move(b.error()));
-        return timeseries::filter_timeseries(*series, b->first, b->second);
+        return window_of(*series, window);
     });
 }
 

@@ -77,9 +77,14 @@ util::Result<timeseries::SingleTimeseries> DataDict::get_timeseries_window(const
                                                                            const grammar::Window& window) {
     auto series = get_timeseries(field);
     if (!series) return series;
+    return window_of(*series, window);
+}
+
+util::Result<timeseries::SingleTimeseries> DataDict::window_of(const timeseries::SingleTimeseries& series,
+                                                               const grammar::Window& window) {
     auto bounds = materialize_window(window);
     if (!bounds) return util::fail(std::move(bounds.error()));
-    return timeseries::filter_timeseries(*series, bounds->first, bounds->second);
+    return timeseries::filter_timeseries(series, bounds->first, bounds->second);
 }
 
 util::Result<std::optional<decimal::DecimalValue>> SplitTimeDataDict::get_scalar(const fields::SimulationField& field) {

@@ -37,6 +37,9 @@ public:
 
     // The instants of the window's two bounds, begin first.
     util::Result<std::pair<timeseries::Instant, timeseries::Instant>> materialize_window(const grammar::Window& window);
+    // The points of `series` inside the window.
+    util::Result<timeseries::SingleTimeseries> window_of(const timeseries::SingleTimeseries& series,
+                                                         const grammar::Window& window);
 };
 
 // The three instants of one evaluation. Times in the language are years of

@@ -10,7 +10,6 @@
 #include "tarnel/eval/metric_functions.hpp"
 #include "tarnel/eval/scalar_functions.hpp"
 #include "tarnel/eval/vector_function.hpp"
-#include "tarnel/timeseries/filter.hpp"
 #include "tarnel/timeseries/resample.hpp"
 
 namespace tarnel::eval {
@@ -124,9 +123,7 @@ util::Result<timeseries::SingleTimeseries> read_whole_then_window(const NumExpr:
         if (!resampled) return util::fail(std::move(resampled.error()));
         *series = std::move(*resampled);
     }
-    auto bounds = ctx.data.materialize_window(agg.window);
-    if (!bounds) return util::fail(std::move(bounds.error()));
-    return timeseries::filter_timeseries(*series, bounds->first, bounds->second);
+    return ctx.data.window_of(*series, agg.window);
 }
 
 util::Result<Decimal> eval_aggregation(const NumExpr::Aggregation& agg, EvalContext& ctx) {
